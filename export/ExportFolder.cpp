@@ -1,0 +1,30 @@
+#include "export/ExportFolder.h"
+
+#include "platform/Env.h"
+
+namespace {
+
+// USERPROFILE wins even when empty (the root of the current drive); HOME is
+// the fallback, and the current directory the last resort.
+std::string ProfileFolder() {
+  platform::Env* env = platform::Env::Default();
+  if (auto profile = env->GetEnvironmentVariable("USERPROFILE")) return *profile;
+  if (auto home = env->GetEnvironmentVariable("HOME")) return *home;
+  return ".";
+}
+
+}  // namespace
+
+std::string GetExportFolder() {
+  std::string folder = ProfileFolder();
+  folder += platform::kPathSeparator;
+  folder += ".tallyloom";
+  return folder;
+}
+
+std::string ExportFilePath(const char* fileName) {
+  std::string path = GetExportFolder();
+  path += platform::kPathSeparator;
+  path += fileName;
+  return path;
+}

@@ -1,0 +1,45 @@
+#include "export/RankedPlaylists.h"
+
+#include <cmath>
+#include <limits>
+
+std::string GetPlaylistName(std::int32_t playlistId) {
+  switch (playlistId) {
+    case 10:
+      return "Ranked Duel 1v1";
+    case 11:
+      return "Ranked Doubles 2v2";
+    case 13:
+      return "Ranked Standard 3v3";
+    case 27:
+      return "Hoops";
+    case 28:
+      return "Rumble";
+    case 29:
+      return "Dropshot";
+    case 30:
+      return "Snow Day";
+    default:
+      return "Unknown";
+  }
+}
+
+std::optional<std::int32_t> RoundMmrReading(float reading) {
+  if (std::isnan(reading) || reading < 0.0f) return std::nullopt;
+  if (reading >= 99.0f && reading < 101.0f) return std::nullopt;
+  // Checked in double before converting, so that no value is out of range.
+  const double rounded = std::round(static_cast<double>(reading));
+  if (!(rounded <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))) {
+    return std::nullopt;
+  }
+  const auto whole = static_cast<std::int32_t>(rounded);
+  if (whole <= 0) return std::nullopt;
+  return whole;
+}
+
+std::string PlatformOfPlayerId(const std::string& playerId) {
+  const bool steamLength = playerId.size() >= 15 && playerId.size() <= 20;
+  const bool allDigits =
+      playerId.find_first_not_of("0123456789") == std::string::npos && !playerId.empty();
+  return steamLength && allDigits ? "steam" : "epic";
+}

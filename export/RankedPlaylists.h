@@ -1,0 +1,20 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The ranked playlists, in the order every exported list follows.
+inline constexpr std::array<std::int32_t, 7> RankedPlaylistIds = {10, 11, 13, 27, 28, 29, 30};
+
+// The display name of a ranked playlist; "Unknown" for any other id.
+std::string GetPlaylistName(std::int32_t playlistId);
+
+// A rating-service reading as a whole MMR: readings below 0, in the band
+// [99, 101) that the service reports for "no data", not a number, too large
+// for 32 bits, or below 1 after rounding half away from zero give nothing.
+std::optional<std::int32_t> RoundMmrReading(float reading);
+
+// "steam" for an id of 15 to 20 decimal digits, "epic" for anything else.
+std::string PlatformOfPlayerId(const std::string& playerId);

@@ -1,0 +1,380 @@
+#include "host/HostSession.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <type_traits>
+
+#include <fmt/format.h>
+
+#include "host/SettingsThread.h"
+#include "script/ScriptReader.h"
+
+namespace host {
+namespace {
+
+template <class... Ts>
+struct Overloaded : Ts... {
+  using Ts::operator()...;
+};
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
+
+sdkhost::GameState ToModel(hostscript::GameState state) {
+  switch (state) {
+    case hostscript::GameState::kMenu:
+      return sdkhost::GameState::kMenu;
+    case hostscript::GameState::kFreeplay:
+      return sdkhost::GameState::kFreeplay;
+    case hostscript::GameState::kTraining:
+      return sdkhost::GameState::kTraining;
+    case hostscript::GameState::kOnline:
+      return sdkhost::GameState::kOnline;
+    case hostscript::GameState::kReplay:
+      return sdkhost::GameState::kReplay;
+  }
+  return sdkhost::GameState::kMenu;
+}
+
+sdkhost::Link ToModel(hostscript::DropTarget target) {
+  switch (target) {
+    case hostscript::DropTarget::kPlaylist:
+      return sdkhost::Link::kPlaylist;
+    case hostscript::DropTarget::kTeams:
+      return sdkhost::Link::kTeams;
+    case hostscript::DropTarget::kPlayer:
+      return sdkhost::Link::kPlayer;
+    case hostscript::DropTarget::kPri:
+      return sdkhost::Link::kPri;
+  }
+  return sdkhost::Link::kPlaylist;
+}
+
+platform::FaultOp ToFault(hostscript::FaultPoint point) {
+  switch (point) {
+    case hostscript::FaultPoint::kMkdir:
+      return platform::FaultOp::kMkdir;
+    case hostscript::FaultPoint::kOpen:
+      return platform::FaultOp::kOpen;
+    case hostscript::FaultPoint::kWrite:
+      return platform::FaultOp::kWrite;
+    case hostscript::FaultPoint::kClose:
+      return platform::FaultOp::kClose;
+    case hostscript::FaultPoint::kReplace:
+      return platform::FaultOp::kReplace;
+  }
+  return platform::FaultOp::kOpen;
+}
+
+std::string DefaultPluginPath() {
+#ifdef _WIN32
+  const char* name = "TallyLoomMMR.dll";
+#else
+  const char* name = "TallyLoomMMR.so";
+#endif
+  std::error_code error;
+#ifdef _WIN32
+  char buffer[4096];
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  std::filesystem::path self(std::string(buffer, length));
+#else
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+#endif
+  if (error || self.empty()) return name;
+  return (self.parent_path() / name).string();
+}
+
+}  // namespace
+
+HostSession::HostSession(const HostOptions& options, std::int64_t wall_start, std::FILE* out)
+    : options_(options),
+      out_(out),
+      fault_env_(platform::NewOsEnv()),
+      clock_env_(&fault_env_, &clock_, wall_start),
+      model_(&clock_) {
+  InstallHostEnv(&clock_env_);
+  model_.SetFramesPerSecond(options.fps);
+  model_.SetLogSink([this](const std::string& line) { PrintLine(line); });
+  if (options.render_thread) settings_thread_ = std::make_unique<SettingsThread>(&settings_);
+}
+
+HostSession::~HostSession() {
+  settings_thread_.reset();
+  Flush();
+}
+
+void HostSession::PrintLine(const std::string& text) {
+  const std::int64_t millis = model_.NowNanos() / 1'000'000;
+  const std::string line = fmt::format("[{}.{:03}] {}\n", millis / 1000, millis % 1000, text);
+  std::lock_guard lock(out_mutex_);
+  std::fwrite(line.data(), 1, line.size(), out_);
+}
+
+void HostSession::Flush() {
+  std::lock_guard lock(out_mutex_);
+  std::fflush(out_);
+}
+
+bool HostSession::LoadPlugin(std::string* error) {
+  if (plugin_) {
+    *error = "plugin load: the plugin is already loaded";
+    return false;
+  }
+  if (!library_) {
+    const std::string path =
+        options_.plugin_path.empty() ? DefaultPluginPath() : options_.plugin_path;
+    library_ = PluginLibrary::Open(path, error);
+    if (!library_) return false;
+  }
+  auto* holder = library_->CreatePlugin();
+  if (holder == nullptr || !*holder) {
+    *error = "plugin load: getPlugin gave no plugin";
+    return false;
+  }
+  plugin_ = *holder;
+  ++owner_;
+  auto cvar_manager = model_.NewCVarManager(owner_);
+  auto game_wrapper = model_.NewGameWrapper(owner_);
+  cvar_managers_.push_back(cvar_manager);
+  game_wrappers_.push_back(game_wrapper);
+  plugin_->cvarManager = cvar_manager;
+  plugin_->gameWrapper = game_wrapper;
+  tab_ = dynamic_cast<BakkesMod::Plugin::PluginSettingsWindow*>(plugin_.get());
+  if (tab_ != nullptr) {
+    const auto attach = [this] {
+      tab_->SetImGuiContext(reinterpret_cast<std::uintptr_t>(settings_.context()));
+      settings_.SetTab(tab_);
+    };
+    if (settings_thread_) {
+      settings_thread_->Run(attach);
+    } else {
+      attach();
+    }
+  }
+  plugin_->onLoad();
+  return true;
+}
+
+void HostSession::UnloadPlugin() {
+  if (!plugin_) return;
+  // The settings window stops drawing the tab before the plugin goes.
+  const auto detach = [this] { settings_.SetTab(nullptr); };
+  if (settings_thread_) {
+    settings_thread_->Run(detach);
+  } else {
+    detach();
+  }
+  tab_ = nullptr;
+  plugin_->onUnload();
+  model_.ForgetOwner(owner_);
+  plugin_.reset();
+  library_->DeletePlugin();
+}
+
+std::string HostSession::SettingsText() {
+  std::string text;
+  const auto draw = [&] { text = settings_.DrawAndRead(); };
+  if (settings_thread_) {
+    settings_thread_->Run(draw);
+  } else {
+    draw();
+  }
+  return text;
+}
+
+bool HostSession::ClickSettings(const std::string& label) {
+  bool found = false;
+  const auto click = [&] { found = settings_.Click(label); };
+  if (settings_thread_) {
+    settings_thread_->Run(click);
+  } else {
+    click();
+  }
+  return found;
+}
+
+HostSession::Outcome HostSession::RunConsole(const std::vector<std::string>& words,
+                                             std::string* error) {
+  switch (model_.TypeIntoConsole(words)) {
+    case sdkhost::HostModel::ConsoleResult::kDone:
+      return Outcome::kContinue;
+    case sdkhost::HostModel::ConsoleResult::kUnknownName:
+      *error = fmt::format("unknown command \"{}\"", words[0]);
+      return Outcome::kError;
+    case sdkhost::HostModel::ConsoleResult::kBadValue:
+      *error = fmt::format("{}: bad value (a console variable takes one number)", words[0]);
+      return Outcome::kError;
+  }
+  return Outcome::kError;
+}
+
+HostSession::Outcome HostSession::Execute(const hostscript::Command& command, std::string* error) {
+  using namespace hostscript;
+  return std::visit(
+      Overloaded{
+          [&](const WaitCommand& c) {
+            model_.Advance(c.nanoseconds);
+            return Outcome::kContinue;
+          },
+          [&](const StateCommand& c) {
+            if (c.state == GameState::kOnline && !model_.HasMatch()) {
+              *error = "state online: no match has been set up (use match first)";
+              return Outcome::kError;
+            }
+            model_.SetState(ToModel(c.state));
+            return Outcome::kContinue;
+          },
+          [&](const AccountCommand& c) {
+            switch (c.kind) {
+              case AccountKind::kNone:
+                model_.SetAccountUid(0);
+                break;
+              case AccountKind::kUid:
+                model_.SetAccountUid(c.uid);
+                break;
+              case AccountKind::kText:
+                model_.SetAccountText(c.text);
+                break;
+            }
+            return Outcome::kContinue;
+          },
+          [&](const NameCommand& c) {
+            model_.SetPlayerName(c.name);
+            return Outcome::kContinue;
+          },
+          [&](const MmrCommand& c) {
+            if (!c.value) {
+              model_.SetMmrUnsynced(c.playlist);
+            } else if (c.afterNanoseconds) {
+              const int playlist = c.playlist;
+              const float value = *c.value;
+              model_.ScheduleAction(*c.afterNanoseconds,
+                                    [this, playlist, value] { model_.SetMmr(playlist, value); });
+            } else {
+              model_.SetMmr(c.playlist, *c.value);
+            }
+            return Outcome::kContinue;
+          },
+          [&](const SyncingCommand& c) {
+            model_.SetSyncing(c.on);
+            return Outcome::kContinue;
+          },
+          [&](const MatchCommand& c) {
+            sdkhost::MatchSetup match;
+            match.playlist_id = c.playlist;
+            match.ranked = c.ranked;
+            match.score_blue = c.blueGoals;
+            match.score_orange = c.orangeGoals;
+            match.local_team = c.team;
+            switch (c.winner) {
+              case WinnerKind::kUnspecified:
+                if (c.blueGoals > c.orangeGoals) match.winner = 0;
+                if (c.orangeGoals > c.blueGoals) match.winner = 1;
+                break;
+              case WinnerKind::kNone:
+                break;
+              case WinnerKind::kTeam:
+                match.winner = c.winnerTeam;
+                break;
+            }
+            model_.SetMatch(match);
+            return Outcome::kContinue;
+          },
+          [&](const EventCommand& c) {
+            model_.FireEvent(c.function);
+            return Outcome::kContinue;
+          },
+          [&](const DropCommand& c) {
+            if (!model_.Drop(ToModel(c.target))) {
+              *error = "drop: there is no current game (state menu or replay)";
+              return Outcome::kError;
+            }
+            return Outcome::kContinue;
+          },
+          [&](const FaultCommand& c) {
+            fault_env_.Fail(ToFault(c.point), c.always);
+            return Outcome::kContinue;
+          },
+          [&](const FaultClearCommand&) {
+            fault_env_.Clear();
+            return Outcome::kContinue;
+          },
+          [&](const PluginCommand& c) {
+            if (c.load) {
+              return LoadPlugin(error) ? Outcome::kContinue : Outcome::kError;
+            }
+            if (!plugin_) {
+              *error = "plugin unload: no plugin is loaded";
+              return Outcome::kError;
+            }
+            UnloadPlugin();
+            return Outcome::kContinue;
+          },
+          [&](const SettingsCommand&) {
+            if (tab_ == nullptr) {
+              *error = "settings: no plugin tab (the plugin is not loaded)";
+              return Outcome::kError;
+            }
+            std::istringstream rows(SettingsText());
+            std::string block;
+            for (std::string row; std::getline(rows, row);) block += "  " + row + "\n";
+            std::lock_guard lock(out_mutex_);
+            std::fwrite(block.data(), 1, block.size(), out_);
+            return Outcome::kContinue;
+          },
+          [&](const ClickCommand& c) {
+            if (tab_ == nullptr) {
+              *error = "click: no plugin tab (the plugin is not loaded)";
+              return Outcome::kError;
+            }
+            if (!ClickSettings(c.label)) {
+              *error = fmt::format("click: the tab has no widget labelled \"{}\"", c.label);
+              return Outcome::kError;
+            }
+            return Outcome::kContinue;
+          },
+          [&](const ScreenshotCommand&) {
+            *error = "screenshot: needs a real window (run with --window)";
+            return Outcome::kError;
+          },
+          [&](const QuitCommand&) { return Outcome::kQuit; },
+          [&](const ConsoleCommand& c) { return RunConsole(c.words, error); },
+      },
+      command);
+}
+
+HostSession::Outcome HostSession::RunScript(std::istream& in, const std::string& name,
+                                            bool interactive) {
+  hostscript::ScriptReader reader(in, name);
+  for (;;) {
+    if (interactive) {
+      Flush();
+      std::fputs("tallyloom> ", stderr);
+      std::fflush(stderr);
+    }
+    hostscript::Command command;
+    int line = 0;
+    hostscript::ScriptError script_error;
+    const auto result = reader.Next(&command, &line, &script_error);
+    if (result == hostscript::ScriptReader::Result::kEnd) return Outcome::kContinue;
+    if (result == hostscript::ScriptReader::Result::kError) {
+      Flush();
+      std::fprintf(stderr, "%s\n", hostscript::FormatError(script_error).c_str());
+      if (interactive) continue;
+      return Outcome::kError;
+    }
+    std::string error;
+    const Outcome outcome = Execute(command, &error);
+    if (outcome == Outcome::kError) {
+      Flush();
+      std::fprintf(stderr, "%s\n",
+                   hostscript::FormatError(hostscript::ScriptError{name, line, error}).c_str());
+      if (interactive) continue;
+      return Outcome::kError;
+    }
+    if (outcome == Outcome::kQuit) return Outcome::kQuit;
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,132 @@
+// tallyloom-host: loads the TallyLoom MMR plugin the way the game's mod host
+// does and plays scripted game sessions on virtual time.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "host/Demo.h"
+#include "host/HostOptions.h"
+#include "host/HostSession.h"
+
+namespace {
+
+bool ParseClock(const std::string& text, std::int64_t* unix_seconds) {
+  std::tm local{};
+  int year, month, day, hour, minute, second;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &year, &month, &day, &hour, &minute,
+                  &second, &tail) != 6) {
+    return false;
+  }
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  const std::time_t t = std::mktime(&local);
+  if (t == static_cast<std::time_t>(-1)) return false;
+  *unix_seconds = static_cast<std::int64_t>(t);
+  return true;
+}
+
+bool PrepareProfile(const std::string& folder, std::string* error) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    *error = fmt::format("--profile {}: {}", folder, ec.message());
+    return false;
+  }
+  setenv("USERPROFILE", folder.c_str(), 1);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  host::HostOptions options;
+  bool help = false;
+  std::string error;
+  if (!host::ParseHostOptions(argc, argv, &options, &help, &error)) {
+    if (help) {
+      std::fputs(host::HostUsage(), stdout);
+      return 0;
+    }
+    std::fprintf(stderr, "tallyloom-host: %s\n%s", error.c_str(), host::HostUsage());
+    return 2;
+  }
+
+  std::int64_t wall_start = 0;
+  if (options.clock) {
+    if (!ParseClock(*options.clock, &wall_start)) {
+      std::fprintf(stderr, "tallyloom-host: --clock: expected YYYY-MM-DDTHH:MM:SS, got \"%s\"\n",
+                   options.clock->c_str());
+      return 2;
+    }
+  } else {
+    wall_start = std::chrono::duration_cast<std::chrono::seconds>(
+                     std::chrono::system_clock::now().time_since_epoch())
+                     .count();
+  }
+
+  if (options.demo && !options.profile) {
+    std::string scratch =
+        (std::filesystem::temp_directory_path() / "tallyloom-demo-XXXXXX").string();
+    if (mkdtemp(scratch.data()) == nullptr) {
+      std::fprintf(stderr, "tallyloom-host: cannot make a scratch profile folder\n");
+      return 1;
+    }
+    options.profile = scratch;
+    std::printf("Demo profile folder: %s\n", scratch.c_str());
+  }
+  if (options.profile && !PrepareProfile(*options.profile, &error)) {
+    std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
+    return 1;
+  }
+
+  host::HostSession session(options, wall_start, stdout);
+  if (!session.LoadPlugin(&error)) {
+    std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
+    return 1;
+  }
+
+  host::HostSession::Outcome outcome = host::HostSession::Outcome::kContinue;
+  if (options.demo) {
+    std::istringstream demo(host::DemoScript());
+    outcome = session.RunScript(demo, "demo", false);
+  }
+  for (const std::string& script : options.scripts) {
+    if (outcome != host::HostSession::Outcome::kContinue) break;
+    if (script == "-") {
+      outcome = session.RunScript(std::cin, "-", isatty(STDIN_FILENO) != 0);
+      continue;
+    }
+    std::ifstream in(script, std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "tallyloom-host: cannot open script %s\n", script.c_str());
+      return 1;
+    }
+    outcome = session.RunScript(in, script, false);
+  }
+
+  if (options.demo) {
+    const std::filesystem::path folder = std::filesystem::path(*options.profile) / ".tallyloom";
+    session.Flush();
+    std::printf("Snapshot file: %s\n", (folder / "bakkesmod_mmr.json").string().c_str());
+    std::printf("Match history file: %s\n",
+                (folder / "bakkesmod_match_history.jsonl").string().c_str());
+  }
+  session.Flush();
+  return outcome == host::HostSession::Outcome::kError ? 1 : 0;
+}

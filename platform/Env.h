@@ -1,0 +1,121 @@
+// The one seam between TallyLoom and the operating system: files, directories,
+// environment variables and clocks. Plugin code never calls the OS directly; it
+// asks Env::Default(), which is the real implementation unless the process that
+// hosts the plugin (a test, the simulated host) installs its own.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Status.h"
+
+namespace platform {
+
+// The platform's own path separator. Windows paths use the backslash; POSIX
+// paths cannot, so they use the slash.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// A file opened in text mode: every line feed handed to Append is stored on
+// disk as CR LF, whatever the operating system.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // Writes the whole text in one piece.
+  virtual Status Append(std::string_view text) = 0;
+  // Flushes and closes; a failure means the data may not be on disk.
+  virtual Status Close() = 0;
+};
+
+enum class OpenMode { kTruncate, kAppend };
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The process-wide environment. Never null.
+  static Env* Default();
+  // Installs the environment for this module of the process (tests); nullptr
+  // restores the normal choice.
+  static void SetDefault(Env* env);
+
+  // Absent and present-but-empty are different answers.
+  virtual std::optional<std::string> GetEnvironmentVariable(const std::string& name) = 0;
+
+  // Creates the directory and any missing parents; an existing directory is
+  // success. The error message is the file-system layer's own description.
+  virtual Status CreateDirectories(const std::string& path) = 0;
+
+  // Opens a file for writing in text mode, without a deny mode, so other
+  // processes may read it meanwhile. kTruncate creates or empties it; kAppend
+  // creates it or writes after its end.
+  virtual Status NewTextFile(const std::string& path, OpenMode mode,
+                             std::unique_ptr<WritableFile>* result) = 0;
+
+  // Size in bytes; a missing file has size 0 and is not an error.
+  virtual Status GetFileSize(const std::string& path, std::uint64_t* size) = 0;
+  virtual Status TruncateFile(const std::string& path, std::uint64_t size) = 0;
+
+  // Moves `from` onto `to` in one step, replacing an existing `to`.
+  virtual Status ReplaceFile(const std::string& from, const std::string& to) = 0;
+
+  // System clock in whole seconds since 1970.
+  virtual std::int64_t NowUnixSeconds() = 0;
+  // Local broken-down time of the machine's zone.
+  virtual bool ToLocalTime(std::int64_t unix_seconds, std::tm* out) = 0;
+  // Monotonic clock in nanoseconds; never goes backwards.
+  virtual std::int64_t MonotonicNanos() = 0;
+};
+
+// Forwards every call to another Env, so that a test environment overrides only
+// what it changes.
+class EnvWrapper : public Env {
+ public:
+  explicit EnvWrapper(Env* target) : target_(target) {}
+  Env* target() const { return target_; }
+
+  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override {
+    return target_->GetEnvironmentVariable(name);
+  }
+  Status CreateDirectories(const std::string& path) override {
+    return target_->CreateDirectories(path);
+  }
+  Status NewTextFile(const std::string& path, OpenMode mode,
+                     std::unique_ptr<WritableFile>* result) override {
+    return target_->NewTextFile(path, mode, result);
+  }
+  Status GetFileSize(const std::string& path, std::uint64_t* size) override {
+    return target_->GetFileSize(path, size);
+  }
+  Status TruncateFile(const std::string& path, std::uint64_t size) override {
+    return target_->TruncateFile(path, size);
+  }
+  Status ReplaceFile(const std::string& from, const std::string& to) override {
+    return target_->ReplaceFile(from, to);
+  }
+  std::int64_t NowUnixSeconds() override { return target_->NowUnixSeconds(); }
+  bool ToLocalTime(std::int64_t unix_seconds, std::tm* out) override {
+    return target_->ToLocalTime(unix_seconds, out);
+  }
+  std::int64_t MonotonicNanos() override { return target_->MonotonicNanos(); }
+
+ private:
+  Env* target_;
+};
+
+// The real implementation of this operating system.
+Env* NewOsEnv();
+
+// The symbol a host program exports to hand its environment to every plugin
+// library it loads (looked up in the main program, never in a plugin).
+inline constexpr const char* kHostEnvSymbol = "TallyLoomHostEnv";
+using HostEnvFunction = Env* (*)();
+
+}  // namespace platform

@@ -1,0 +1,137 @@
+// The POSIX side of the seam. Text mode does not exist on POSIX, so it is done
+// here: the files must look the same on disk as on Windows (CR LF line ends).
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/Env.h"
+#include "platform/TextMode.h"
+
+namespace platform {
+namespace {
+
+Status ErrnoStatus(const std::string& context, int error) {
+  return Status::Error(context + ": " + std::generic_category().message(error));
+}
+
+class PosixTextFile final : public WritableFile {
+ public:
+  explicit PosixTextFile(int fd) : fd_(fd) {}
+  ~PosixTextFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  Status Append(std::string_view text) override {
+    const std::string bytes = ToTextModeBytes(text);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return ErrnoStatus("write", errno);
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return Status::Ok();
+  }
+
+  Status Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return ErrnoStatus("close", errno);
+    return Status::Ok();
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixEnv final : public Env {
+ public:
+  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+  }
+
+  Status CreateDirectories(const std::string& path) override {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error) return Status::Error(error.message());
+    // create_directories reports no error when the path exists as a file.
+    if (!std::filesystem::is_directory(path, error)) {
+      return Status::Error(std::make_error_code(std::errc::not_a_directory).message());
+    }
+    return Status::Ok();
+  }
+
+  Status NewTextFile(const std::string& path, OpenMode mode,
+                     std::unique_ptr<WritableFile>* result) override {
+    const int flags =
+        O_WRONLY | O_CREAT | O_CLOEXEC | (mode == OpenMode::kAppend ? O_APPEND : O_TRUNC);
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) return ErrnoStatus("open", errno);
+    *result = std::make_unique<PosixTextFile>(fd);
+    return Status::Ok();
+  }
+
+  Status GetFileSize(const std::string& path, std::uint64_t* size) override {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) {
+      if (errno == ENOENT) {
+        *size = 0;
+        return Status::Ok();
+      }
+      return ErrnoStatus("stat", errno);
+    }
+    *size = static_cast<std::uint64_t>(info.st_size);
+    return Status::Ok();
+  }
+
+  Status TruncateFile(const std::string& path, std::uint64_t size) override {
+    if (::truncate(path.c_str(), static_cast<off_t>(size)) != 0) {
+      return ErrnoStatus("truncate", errno);
+    }
+    return Status::Ok();
+  }
+
+  Status ReplaceFile(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) return ErrnoStatus("rename", errno);
+    return Status::Ok();
+  }
+
+  std::int64_t NowUnixSeconds() override {
+    using namespace std::chrono;
+    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+  }
+
+  bool ToLocalTime(std::int64_t unix_seconds, std::tm* out) override {
+    const std::time_t t = static_cast<std::time_t>(unix_seconds);
+    return ::localtime_r(&t, out) != nullptr;
+  }
+
+  std::int64_t MonotonicNanos() override {
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+  }
+};
+
+}  // namespace
+
+Env* NewOsEnv() {
+  static PosixEnv env;
+  return &env;
+}
+
+}  // namespace platform
+
+#endif  // !_WIN32

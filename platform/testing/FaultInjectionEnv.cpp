@@ -1,0 +1,81 @@
+#include "platform/testing/FaultInjectionEnv.h"
+
+#include <system_error>
+
+namespace platform {
+namespace {
+
+Status Injected(std::errc error) { return Status::Error(std::make_error_code(error).message()); }
+
+class FaultyFile final : public WritableFile {
+ public:
+  FaultyFile(FaultInjectionEnv* env, std::unique_ptr<WritableFile> file)
+      : env_(env), file_(std::move(file)) {}
+
+  Status Append(std::string_view text) override {
+    if (env_->ShouldFail(FaultOp::kWrite)) {
+      // A torn write: half of the bytes reach the file.
+      file_->Append(text.substr(0, text.size() / 2));
+      return Injected(std::errc::no_space_on_device);
+    }
+    return file_->Append(text);
+  }
+
+  Status Close() override {
+    Status status = file_->Close();
+    if (env_->ShouldFail(FaultOp::kClose)) return Injected(std::errc::io_error);
+    return status;
+  }
+
+ private:
+  FaultInjectionEnv* env_;
+  std::unique_ptr<WritableFile> file_;
+};
+
+}  // namespace
+
+void FaultInjectionEnv::Fail(FaultOp op, bool always) {
+  std::lock_guard lock(mutex_);
+  armed_[static_cast<int>(op)] = always ? Armed::kAlways : Armed::kOnce;
+}
+
+void FaultInjectionEnv::Clear() {
+  std::lock_guard lock(mutex_);
+  armed_.fill(Armed::kNo);
+}
+
+int FaultInjectionEnv::InjectedCount() const {
+  std::lock_guard lock(mutex_);
+  return injected_;
+}
+
+bool FaultInjectionEnv::ShouldFail(FaultOp op) {
+  std::lock_guard lock(mutex_);
+  Armed& armed = armed_[static_cast<int>(op)];
+  if (armed == Armed::kNo) return false;
+  if (armed == Armed::kOnce) armed = Armed::kNo;
+  ++injected_;
+  return true;
+}
+
+Status FaultInjectionEnv::CreateDirectories(const std::string& path) {
+  if (ShouldFail(FaultOp::kMkdir)) return Injected(std::errc::io_error);
+  return EnvWrapper::CreateDirectories(path);
+}
+
+Status FaultInjectionEnv::NewTextFile(const std::string& path, OpenMode mode,
+                                      std::unique_ptr<WritableFile>* result) {
+  if (ShouldFail(FaultOp::kOpen)) return Injected(std::errc::permission_denied);
+  std::unique_ptr<WritableFile> file;
+  Status status = EnvWrapper::NewTextFile(path, mode, &file);
+  if (!status.ok()) return status;
+  *result = std::make_unique<FaultyFile>(this, std::move(file));
+  return Status::Ok();
+}
+
+Status FaultInjectionEnv::ReplaceFile(const std::string& from, const std::string& to) {
+  if (ShouldFail(FaultOp::kReplace)) return Injected(std::errc::permission_denied);
+  return EnvWrapper::ReplaceFile(from, to);
+}
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+// An Env that makes chosen operations fail, for tests and the simulated host.
+// A failed write stores part of its bytes first, as a full disk would, so that
+// tests see what a torn write leaves behind.
+#pragma once
+
+#include <array>
+#include <mutex>
+
+#include "platform/Env.h"
+
+namespace platform {
+
+enum class FaultOp { kMkdir, kOpen, kWrite, kClose, kReplace };
+inline constexpr int kFaultOpCount = 5;
+
+class FaultInjectionEnv : public EnvWrapper {
+ public:
+  explicit FaultInjectionEnv(Env* target) : EnvWrapper(target) {}
+
+  // The next `op` fails once, or every time with `always`.
+  void Fail(FaultOp op, bool always);
+  void Clear();
+  // How many faults have been injected so far (for tests that count them).
+  int InjectedCount() const;
+
+  Status CreateDirectories(const std::string& path) override;
+  Status NewTextFile(const std::string& path, OpenMode mode,
+                     std::unique_ptr<WritableFile>* result) override;
+  Status ReplaceFile(const std::string& from, const std::string& to) override;
+
+  // Used by the files this Env opens.
+  bool ShouldFail(FaultOp op);
+
+ private:
+  enum class Armed { kNo, kOnce, kAlways };
+  mutable std::mutex mutex_;
+  std::array<Armed, kFaultOpCount> armed_{};
+  int injected_ = 0;
+};
+
+}  // namespace platform

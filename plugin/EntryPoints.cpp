@@ -1,0 +1,47 @@
+// What the host finds in the library: the plugin record and the two functions
+// that create and drop the one plugin object.
+#include <cstdint>
+#include <memory>
+
+#include "bakkesmod/plugin/bakkesmodplugin.h"
+#include "plugin/PluginVersion.h"
+#include "plugin/TallyLoomMMR.h"
+
+#if defined(_WIN32)
+#define TALLYLOOM_VISIBLE __declspec(dllexport)
+#else
+#define TALLYLOOM_VISIBLE __attribute__((visibility("default")))
+#endif
+#define TALLYLOOM_EXPORT extern "C" TALLYLOOM_VISIBLE
+
+namespace {
+
+// Owns the plugin object; its address is what the host keeps. Made from the
+// TallyLoomMMR pointer itself, so the object is destroyed as a TallyLoomMMR
+// even though the host sees it through a base without a virtual destructor.
+std::shared_ptr<TallyLoomMMR> pluginSingleton;
+
+}  // namespace
+
+TALLYLOOM_EXPORT std::uintptr_t getPlugin() {
+  if (!pluginSingleton) pluginSingleton = std::shared_ptr<TallyLoomMMR>(new TallyLoomMMR());
+  return reinterpret_cast<std::uintptr_t>(&pluginSingleton);
+}
+
+TALLYLOOM_EXPORT void deleteMe() {
+  if (pluginSingleton) pluginSingleton.reset();
+}
+
+extern "C" {
+TALLYLOOM_VISIBLE BakkesMod::Plugin::PluginInfo exports = {
+    BAKKESMOD_PLUGIN_API_VERSION,
+    0,
+    __FILE__,
+    kPluginClassName,
+    kPluginTitle,
+    kPluginVersion,
+    0,
+    &getPlugin,
+    &deleteMe,
+};
+}

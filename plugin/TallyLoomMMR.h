@@ -1,0 +1,105 @@
+// The plugin object: the host's handles, all of the plugin's state, and every
+// operation the host's callbacks end in. Members live in the folder of their
+// concern (export/, capture/, settings/); this is their one declaration.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "bakkesmod/plugin/bakkesmodplugin.h"
+#include "capture/TallyLoomPendingMatchCapture.h"
+#include "export/TallyLoomAccount.h"
+#include "plugin/LivenessGuard.h"
+#include "settings/SettingsWindowBase.h"
+
+class TallyLoomMMR : public BakkesMod::Plugin::BakkesModPlugin, public SettingsWindowBase {
+ public:
+  TallyLoomMMR() = default;
+  ~TallyLoomMMR() override = default;
+
+  // Life cycle.
+  void onLoad() override;
+  void onUnload() override;
+
+  // The settings tab.
+  void RenderSettings() override;
+
+  // Every console line of the plugin goes through these two.
+  void Log(const std::string& message);
+  void LogError(const std::string& message);
+
+  // Files.
+  bool WriteFileAtomically(const std::string& targetPath, const std::string& content);
+  void ExportSnapshot(bool manual, const std::string& reason);
+  void AppendMatchHistory(const TallyLoomPendingMatchCapture& capture, TallyLoomDeltaState state,
+                          const std::optional<std::int32_t>& mmrAfter, bool complete);
+
+  // The game's view of the local player.
+  std::optional<TallyLoomAccount> ResolveAccount();
+  bool TryGetPlaylistMmr(std::int32_t playlistId, std::int32_t& mmr, bool* syncing = nullptr);
+  std::vector<TallyLoomPlaylistMmr> CollectRankedPlaylists();
+
+  // The end of a match, as the two match-end hooks report it.
+  void HandleMatchEnded();
+
+  // --- State ------------------------------------------------------------------
+  std::unordered_map<std::int32_t, std::int32_t> lastKnownMmr;
+  std::unordered_map<std::string, TallyLoomPendingMatchCapture> pendingCaptures;
+  std::shared_ptr<bool> enabled;
+  std::shared_ptr<bool> autoExportEnabled;
+  std::string statusMessage;
+  std::string lastError;
+  std::string loadedAt;
+  std::string lastSnapshotExportAt;
+  std::string lastExportReason;
+  std::string lastMatchCapture;
+  std::int32_t lastExportedPlaylistCount = 0;
+
+ private:
+  friend struct TallyLoomMMRTestAccess;
+
+  void RegisterCvars();
+  void RegisterHooks();
+  void ScheduleStartupExport();
+  void SchedulePeriodicExport();
+
+  void QueuePendingMatchCapture(const TallyLoomPendingMatchCapture& capture);
+  void AdvancePendingMatchCapture(const std::string& matchKey);
+  void FinalizePendingMatchCapture(const std::string& matchKey, TallyLoomDeltaState state,
+                                   const std::optional<std::int32_t>& mmrAfter);
+
+  // The two gates, read when a callback runs.
+  bool IsEnabled() const;
+  bool IsAutoExportOn() const;
+
+  // The freeplay-frame callback, run on every drawn frame.
+  void OnFreeplayFrame();
+
+  // Every callback handed to the host goes through one of these: it does
+  // nothing once this object is gone, runs under the entry lock, and lets no
+  // exception reach the host.
+  template <class Fn>
+  auto Guarded(Fn fn) {
+    return [this, alive = liveness_.token(), fn = std::move(fn)](auto&&... args) {
+      if (!LivenessGuard::IsAlive(alive)) return;
+      RunEntry([&] { fn(std::forward<decltype(args)>(args)...); });
+    };
+  }
+  // The plugin's one way of setting a timer.
+  void SetGuardedTimeout(std::function<void()> callback, float seconds);
+  // Runs `body` under the entry lock, reporting an escaping exception.
+  void RunEntry(const std::function<void()>& body);
+
+  // Host entry points may come from the game thread and the host's render
+  // thread; they are serialised here. Recursive, because a settings button
+  // runs a console command of this plugin from inside RenderSettings.
+  std::recursive_mutex entryMutex_;
+  LivenessGuard liveness_;
+};

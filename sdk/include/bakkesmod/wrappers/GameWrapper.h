@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "bakkesmod/sdk_api.h"
+#include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
+#include "bakkesmod/wrappers/MMRWrapper.h"
+#include "bakkesmod/wrappers/UniqueIDWrapper.h"
+#include "bakkesmod/wrappers/canvaswrapper.h"
+
+// The game as the host offers it to a plugin: hooks, drawables, timers and
+// the game's state.
+class PLUGINSDK_API GameWrapper {
+ public:
+  GameWrapper(sdkhost::HostModel* model, int owner);
+
+  void HookEvent(std::string eventName, std::function<void(std::string eventName)> callback);
+  void UnhookEvent(std::string eventName);
+  void RegisterDrawable(std::function<void(CanvasWrapper)> callback);
+  void UnregisterDrawables();
+  // Runs `theLambda` once, `time` seconds from now.
+  void SetTimeout(std::function<void(GameWrapper*)> theLambda, float time);
+
+  bool IsInGame();
+  bool IsInFreeplay();
+  bool IsInReplay();
+
+  UniqueIDWrapper GetUniqueID();
+  MMRWrapper GetMMRWrapper();
+
+  ServerWrapper GetCurrentGameState();
+  ServerWrapper GetOnlineGame();
+  ServerWrapper GetGameEventAsServer();
+
+ private:
+  sdkhost::HostModel* model_;
+  int owner_;
+};
