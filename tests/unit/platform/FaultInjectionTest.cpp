@@ -1,0 +1,88 @@
+// Fault injection itself, and what the text-file helpers leave behind when a
+// write or close fails: never a partial line.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/TextFiles.h"
+#include "platform/testing/FaultInjectionEnv.h"
+#include "platform/testing/VirtualClockEnv.h"
+#include "tests/support/PluginHarness.h"
+
+namespace {
+
+class FaultInjectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tallyloom-fault-XXXXXX").string();
+    root_ = mkdtemp(pattern.data());
+    path_ = (root_ / "history").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(root_); }
+
+  platform::FaultInjectionEnv env_{platform::NewOsEnv()};
+  std::filesystem::path root_;
+  std::string path_;
+};
+
+TEST_F(FaultInjectionTest, OnceFailsOnlyTheNextOperation) {
+  env_.Fail(platform::FaultOp::kMkdir, false);
+  EXPECT_FALSE(env_.CreateDirectories((root_ / "d").string()).ok());
+  EXPECT_TRUE(env_.CreateDirectories((root_ / "d").string()).ok());
+  EXPECT_EQ(env_.InjectedCount(), 1);
+}
+
+TEST_F(FaultInjectionTest, AlwaysFailsUntilCleared) {
+  env_.Fail(platform::FaultOp::kReplace, true);
+  PluginHarness::WriteFile(root_ / "a", "a");
+  EXPECT_FALSE(env_.ReplaceFile((root_ / "a").string(), (root_ / "b").string()).ok());
+  EXPECT_FALSE(env_.ReplaceFile((root_ / "a").string(), (root_ / "b").string()).ok());
+  env_.Clear();
+  EXPECT_TRUE(env_.ReplaceFile((root_ / "a").string(), (root_ / "b").string()).ok());
+}
+
+TEST_F(FaultInjectionTest, EachWriteStepReportsWhereItFailed) {
+  const struct {
+    platform::FaultOp op;
+    platform::FileStep step;
+  } cases[] = {{platform::FaultOp::kOpen, platform::FileStep::kOpen},
+               {platform::FaultOp::kWrite, platform::FileStep::kWrite},
+               {platform::FaultOp::kClose, platform::FileStep::kClose}};
+  for (const auto& c : cases) {
+    env_.Fail(c.op, false);
+    EXPECT_EQ(platform::WriteTextFile(&env_, path_, "x\n").failed, c.step);
+    env_.Fail(c.op, false);
+    EXPECT_EQ(platform::AppendTextLine(&env_, path_ + "2", "x").failed, c.step);
+  }
+}
+
+TEST_F(FaultInjectionTest, TornAppendIsRolledBackToWholeLines) {
+  ASSERT_TRUE(platform::AppendTextLine(&env_, path_, "first").ok());
+  for (platform::FaultOp op : {platform::FaultOp::kWrite, platform::FaultOp::kClose}) {
+    env_.Fail(op, false);
+    const platform::FileResult result = platform::AppendTextLine(&env_, path_, "torn line");
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(PluginHarness::ReadFile(path_), "first\r\n");
+  }
+  ASSERT_TRUE(platform::AppendTextLine(&env_, path_, "second").ok());
+  EXPECT_EQ(PluginHarness::ReadFile(path_), "first\r\nsecond\r\n");
+}
+
+TEST_F(FaultInjectionTest, TornAppendToANewFileLeavesItEmpty) {
+  env_.Fail(platform::FaultOp::kWrite, false);
+  EXPECT_FALSE(platform::AppendTextLine(&env_, path_, "line").ok());
+  EXPECT_EQ(PluginHarness::ReadFile(path_), "");
+}
+
+TEST(VirtualClockTest, MovesOnlyForwardAndDrivesBothClocks) {
+  platform::VirtualClock clock;
+  platform::VirtualClockEnv env(platform::NewOsEnv(), &clock, 1000);
+  clock.AdvanceTo(2'500'000'000);
+  clock.AdvanceTo(1'000'000'000);  // ignored
+  EXPECT_EQ(clock.NowNanos(), 2'500'000'000);
+  EXPECT_EQ(env.NowUnixSeconds(), 1002);
+  EXPECT_EQ(env.MonotonicNanos(), platform::VirtualClock::kMonotonicOrigin + 2'500'000'000);
+}
+
+}  // namespace
