@@ -12,6 +12,7 @@ its expected results beside it:
                .tallyloom folder, byte for byte; without it the folder must not exist
 
 Every run uses a fresh profile folder, TZ=UTC and --clock 2026-12-06T21:00:00.
+The profile folder's path, wherever it appears in the output, reads <profile>.
 A line "# host-options: ..." in the script adds options to the command line.
 Every snapshot and history line produced is also parsed strictly and validated
 against the JSON schemas in docs/schemas.
@@ -133,6 +134,9 @@ def main():
         run = subprocess.run(command, cwd=os.path.dirname(os.path.abspath(args.script)),
                              stdin=subprocess.DEVNULL, capture_output=True, env=env, timeout=600)
         files = read_tree(os.path.join(profile, EXPORT_FOLDER))
+        run = subprocess.CompletedProcess(run.args, run.returncode,
+                                          run.stdout.replace(profile.encode(), b"<profile>"),
+                                          run.stderr.replace(profile.encode(), b"<profile>"))
 
         if args.update:
             with open(stem + ".out", "wb") as f:
