@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "host/HostPlatform.h"
 #include "host/SettingsThread.h"
 #include "script/ScriptReader.h"
 
@@ -73,16 +74,7 @@ std::string DefaultPluginPath() {
 #else
   const char* name = "TallyLoomMMR.so";
 #endif
-  std::error_code error;
-#ifdef _WIN32
-  char buffer[4096];
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  std::filesystem::path self(std::string(buffer, length));
-#else
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-#endif
-  if (error || self.empty()) return name;
-  return (self.parent_path() / name).string();
+  return (std::filesystem::path(ProgramFolder()) / name).string();
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/WindowsText.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -15,7 +17,7 @@ namespace {
 
 #ifdef _WIN32
 void* OpenLibrary(const std::string& path, std::string* error) {
-  HMODULE module = LoadLibraryA(path.c_str());
+  HMODULE module = LoadLibraryW(platform::Utf8ToWide(path).c_str());
   if (module == nullptr) *error = fmt::format("error {}", GetLastError());
   return reinterpret_cast<void*>(module);
 }

@@ -1,7 +1,5 @@
 // tallyloom-host: loads the TallyLoom MMR plugin the way the game's mod host
 // does and plays scripted game sessions on virtual time.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +14,7 @@
 
 #include "host/Demo.h"
 #include "host/HostOptions.h"
+#include "host/HostPlatform.h"
 #include "host/HostSession.h"
 
 namespace {
@@ -43,18 +42,25 @@ bool ParseClock(const std::string& text, std::int64_t* unix_seconds) {
 
 bool PrepareProfile(const std::string& folder, std::string* error) {
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  std::filesystem::create_directories(std::filesystem::u8path(folder), ec);
   if (ec) {
     *error = fmt::format("--profile {}: {}", folder, ec.message());
     return false;
   }
-  setenv("USERPROFILE", folder.c_str(), 1);
+  host::SetProfileVariable(folder);
   return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  host::UseBinaryStdout();
+  std::vector<std::string> arguments = host::Utf8Arguments(argc, argv);
+  std::vector<char*> utf8_argv;
+  for (std::string& argument : arguments) utf8_argv.push_back(argument.data());
+  argc = static_cast<int>(utf8_argv.size());
+  argv = utf8_argv.data();
+
   host::HostOptions options;
   bool help = false;
   std::string error;
@@ -109,10 +115,10 @@ int main(int argc, char** argv) {
   for (const std::string& script : options.scripts) {
     if (outcome != host::HostSession::Outcome::kContinue) break;
     if (script == "-") {
-      outcome = session.RunScript(std::cin, "-", isatty(STDIN_FILENO) != 0);
+      outcome = session.RunScript(std::cin, "-", host::StdinIsTerminal());
       continue;
     }
-    std::ifstream in(script, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(script), std::ios::binary);
     if (!in) {
       std::fprintf(stderr, "tallyloom-host: cannot open script %s\n", script.c_str());
       return 1;
@@ -121,7 +127,7 @@ int main(int argc, char** argv) {
   }
 
   if (options.demo) {
-    const std::filesystem::path folder = std::filesystem::path(*options.profile) / ".tallyloom";
+    const std::filesystem::path folder = std::filesystem::u8path(*options.profile) / ".tallyloom";
     session.Flush();
     std::printf("Snapshot file: %s\n", (folder / "bakkesmod_mmr.json").string().c_str());
     std::printf("Match history file: %s\n",

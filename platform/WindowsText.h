@@ -1,0 +1,34 @@
+// UTF-8 inside the program, UTF-16 at the Windows API.
+#pragma once
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+inline std::wstring Utf8ToWide(std::string_view text) {
+  if (text.empty()) return std::wstring();
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+inline std::string WideToUtf8(std::wstring_view wide) {
+  if (wide.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                      nullptr, nullptr);
+  return text;
+}
+
+}  // namespace platform
+
+#endif  // _WIN32
