@@ -15,7 +15,11 @@
 
 #include "platform/WindowsText.h"
 #else
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace host {
@@ -65,6 +69,40 @@ std::string ProgramFolder() {
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string(".") : self.parent_path().string();
 }
+
+#endif
+
+#ifdef _WIN32
+
+std::unique_ptr<HeldFile> HeldFile::Open(const std::string& path, Sharing sharing,
+                                         std::string* error) {
+  const DWORD share = sharing == Sharing::kNone ? 0
+                      : sharing == Sharing::kRead
+                          ? FILE_SHARE_READ
+                          : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE handle = CreateFileW(platform::Utf8ToWide(path).c_str(), GENERIC_READ, share, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = std::system_category().message(static_cast<int>(GetLastError()));
+    return nullptr;
+  }
+  return std::unique_ptr<HeldFile>(new HeldFile(reinterpret_cast<std::intptr_t>(handle)));
+}
+
+HeldFile::~HeldFile() { CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+
+#else
+
+std::unique_ptr<HeldFile> HeldFile::Open(const std::string& path, Sharing, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = std::strerror(errno);
+    return nullptr;
+  }
+  return std::unique_ptr<HeldFile>(new HeldFile(fd));
+}
+
+HeldFile::~HeldFile() { ::close(static_cast<int>(handle_)); }
 
 #endif
 

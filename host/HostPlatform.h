@@ -2,6 +2,8 @@
 // for Linux and for Windows (where the program runs under Wine in tests).
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,5 +21,28 @@ bool StdinIsTerminal();
 void UseBinaryStdout();
 // The folder of this program (for the plugin library beside it).
 std::string ProgramFolder();
+
+}  // namespace host
+
+namespace host {
+
+// A file held open by another program (the desktop app reading it), letting
+// others share it not at all, for reading, or for everything (Windows sharing;
+// POSIX has no sharing modes, so there it only keeps the file open).
+class HeldFile {
+ public:
+  enum class Sharing { kNone, kRead, kAll };
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  // nullptr and `error` when the file cannot be opened.
+  static std::unique_ptr<HeldFile> Open(const std::string& path, Sharing sharing,
+                                        std::string* error);
+
+ private:
+  explicit HeldFile(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_;
+};
 
 }  // namespace host

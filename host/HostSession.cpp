@@ -1,5 +1,6 @@
 #include "host/HostSession.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -88,10 +89,15 @@ HostSession::HostSession(const HostOptions& options, std::int64_t wall_start, st
   InstallHostEnv(&clock_env_);
   model_.SetFramesPerSecond(options.fps);
   model_.SetLogSink([this](const std::string& line) { PrintLine(line); });
-  if (options.render_thread) settings_thread_ = std::make_unique<SettingsThread>(&settings_);
+  // A real window draws on the thread that opens it, and main hands it over.
+  if (options.render_thread && !options.window) {
+    settings_thread_ = std::make_unique<SettingsThread>(&settings_);
+    drawing_ = &settings_thread_->work();
+  }
 }
 
 HostSession::~HostSession() {
+  drawing_ = nullptr;
   settings_thread_.reset();
   Flush();
 }
@@ -134,15 +140,10 @@ bool HostSession::LoadPlugin(std::string* error) {
   plugin_->gameWrapper = game_wrapper;
   tab_ = dynamic_cast<BakkesMod::Plugin::PluginSettingsWindow*>(plugin_.get());
   if (tab_ != nullptr) {
-    const auto attach = [this] {
+    OnDrawingThread([this] {
       tab_->SetImGuiContext(reinterpret_cast<std::uintptr_t>(settings_.context()));
       settings_.SetTab(tab_);
-    };
-    if (settings_thread_) {
-      settings_thread_->Run(attach);
-    } else {
-      attach();
-    }
+    });
   }
   plugin_->onLoad();
   return true;
@@ -151,12 +152,7 @@ bool HostSession::LoadPlugin(std::string* error) {
 void HostSession::UnloadPlugin() {
   if (!plugin_) return;
   // The settings window stops drawing the tab before the plugin goes.
-  const auto detach = [this] { settings_.SetTab(nullptr); };
-  if (settings_thread_) {
-    settings_thread_->Run(detach);
-  } else {
-    detach();
-  }
+  OnDrawingThread([this] { settings_.SetTab(nullptr); });
   tab_ = nullptr;
   plugin_->onUnload();
   model_.ForgetOwner(owner_);
@@ -164,26 +160,57 @@ void HostSession::UnloadPlugin() {
   library_->DeletePlugin();
 }
 
-std::string HostSession::SettingsText() {
-  std::string text;
-  const auto draw = [&] { text = settings_.DrawAndRead(); };
-  if (settings_thread_) {
-    settings_thread_->Run(draw);
+void HostSession::OnDrawingThread(const std::function<void()>& work) {
+  if (drawing_ != nullptr) {
+    drawing_->Run(work);
   } else {
-    draw();
+    work();
   }
-  return text;
 }
 
-bool HostSession::ClickSettings(const std::string& label) {
-  bool found = false;
-  const auto click = [&] { found = settings_.Click(label); };
-  if (settings_thread_) {
-    settings_thread_->Run(click);
-  } else {
-    click();
+HostSession::Outcome HostSession::Screenshot(const std::string& path, std::string* error) {
+  bool written = false;
+  std::string why;
+  OnDrawingThread([&] { written = settings_.Screenshot(path, &why); });
+  if (!written) {
+    *error = "screenshot: " + why;
+    return Outcome::kError;
   }
-  return found;
+  return Outcome::kContinue;
+}
+
+void HostSession::FollowRealTime() {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point last = Clock::now();
+  std::unique_lock lock(stop_mutex_);
+  // Time moves in steps of about one frame of a 60 Hz screen; the model draws
+  // the frames and fires the timers that fall inside each step.
+  while (!stop_changed_.wait_for(lock, std::chrono::milliseconds(16),
+                                 [this] { return stop_requested_.load(); })) {
+    lock.unlock();
+    const Clock::time_point now = Clock::now();
+    model_.Advance(std::chrono::duration_cast<std::chrono::nanoseconds>(now - last).count());
+    last = now;
+    lock.lock();
+  }
+}
+
+void HostSession::RequestStop() {
+  {
+    std::lock_guard lock(stop_mutex_);
+    stop_requested_.store(true);
+  }
+  stop_changed_.notify_all();
+}
+
+std::string HostSession::ExportFolderPath() {
+  // Where the plugin writes, by the same rule: USERPROFILE, else HOME, else here.
+  platform::Env* env = &clock_env_;
+  std::string folder = env->GetEnvironmentVariable("USERPROFILE")
+                           .value_or(env->GetEnvironmentVariable("HOME").value_or("."));
+  folder += platform::kPathSeparator;
+  folder += ".tallyloom";
+  return folder;
 }
 
 HostSession::Outcome HostSession::RunConsole(const std::vector<std::string>& words,
@@ -308,7 +335,9 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
               *error = "settings: no plugin tab (the plugin is not loaded)";
               return Outcome::kError;
             }
-            std::istringstream rows(SettingsText());
+            std::string text;
+            OnDrawingThread([&] { text = settings_.DrawAndRead(); });
+            std::istringstream rows(text);
             std::string block;
             for (std::string row; std::getline(rows, row);) block += "  " + row + "\n";
             std::lock_guard lock(out_mutex_);
@@ -320,15 +349,35 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
               *error = "click: no plugin tab (the plugin is not loaded)";
               return Outcome::kError;
             }
-            if (!ClickSettings(c.label)) {
+            bool found = false;
+            OnDrawingThread([&] { found = settings_.Click(c.label); });
+            if (!found) {
               *error = fmt::format("click: the tab has no widget labelled \"{}\"", c.label);
               return Outcome::kError;
             }
             return Outcome::kContinue;
           },
-          [&](const ScreenshotCommand&) {
-            *error = "screenshot: needs a real window (run with --window)";
-            return Outcome::kError;
+          [&](const ScreenshotCommand& c) { return Screenshot(c.file, error); },
+          [&](const HoldCommand& c) {
+            const std::string path = ExportFolderPath() + platform::kPathSeparator + c.file;
+            const auto sharing = c.sharing == HoldSharing::kNone   ? HeldFile::Sharing::kNone
+                                 : c.sharing == HoldSharing::kRead ? HeldFile::Sharing::kRead
+                                                                   : HeldFile::Sharing::kAll;
+            std::string why;
+            auto held = HeldFile::Open(path, sharing, &why);
+            if (!held) {
+              *error = fmt::format("hold: cannot open {}: {}", path, why);
+              return Outcome::kError;
+            }
+            held_files_[c.file] = std::move(held);
+            return Outcome::kContinue;
+          },
+          [&](const ReleaseCommand& c) {
+            if (held_files_.erase(c.file) == 0) {
+              *error = fmt::format("release: {} is not held", c.file);
+              return Outcome::kError;
+            }
+            return Outcome::kContinue;
           },
           [&](const QuitCommand&) { return Outcome::kQuit; },
           [&](const ConsoleCommand& c) { return RunConsole(c.words, error); },
@@ -340,6 +389,7 @@ HostSession::Outcome HostSession::RunScript(std::istream& in, const std::string&
                                             bool interactive) {
   hostscript::ScriptReader reader(in, name);
   for (;;) {
+    if (stop_requested_.load()) return Outcome::kQuit;
     if (interactive) {
       Flush();
       std::fputs("tallyloom> ", stderr);

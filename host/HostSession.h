@@ -2,9 +2,13 @@
 // the plugin library and its object, and the script commands that drive them.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <istream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,6 +17,7 @@
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
 #include "bakkesmod/plugin/bakkesmodplugin.h"
 #include "host/HostOptions.h"
+#include "host/HostPlatform.h"
 #include "host/PluginLibrary.h"
 #include "host/SettingsDriver.h"
 #include "platform/testing/FaultInjectionEnv.h"
@@ -23,6 +28,7 @@
 namespace host {
 
 class SettingsThread;
+class SettingsWork;
 
 class HostSession {
  public:
@@ -43,11 +49,25 @@ class HostSession {
   sdkhost::HostModel& model() { return model_; }
   void Flush();
 
+  // The settings window, for a real window to attach to.
+  SettingsDriver& settings() { return settings_; }
+  // Hands all settings-window work to the thread behind `work` (a window's
+  // thread); nullptr draws on the calling thread again.
+  void DrawOn(SettingsWork* work) { drawing_ = work; }
+
+  // Virtual time follows real time until RequestStop (a live window).
+  void FollowRealTime();
+  // From any thread: the session ends; a running script stops before its next
+  // command.
+  void RequestStop();
+
  private:
   void PrintLine(const std::string& text);
+  std::string ExportFolderPath();
   Outcome RunConsole(const std::vector<std::string>& words, std::string* error);
-  std::string SettingsText();
-  bool ClickSettings(const std::string& label);
+  // Runs `work` on the thread that draws the settings window.
+  void OnDrawingThread(const std::function<void()>& work);
+  Outcome Screenshot(const std::string& path, std::string* error);
 
   HostOptions options_;
   std::FILE* out_;
@@ -59,6 +79,14 @@ class HostSession {
   sdkhost::HostModel model_;
   SettingsDriver settings_;
   std::unique_ptr<SettingsThread> settings_thread_;
+  SettingsWork* drawing_ = nullptr;  // where settings work runs; nullptr: here
+
+  std::mutex stop_mutex_;
+  std::condition_variable stop_changed_;
+  std::atomic<bool> stop_requested_{false};
+
+  // Files of the export folder that the "desktop app" holds open.
+  std::map<std::string, std::unique_ptr<HeldFile>> held_files_;
 
   std::unique_ptr<PluginLibrary> library_;
   std::shared_ptr<BakkesMod::Plugin::BakkesModPlugin> plugin_;

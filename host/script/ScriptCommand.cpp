@@ -166,6 +166,12 @@ constexpr std::array<Keyword<DropTarget>, 4> kDropTargets{{
     {"pri", DropTarget::kPri},
 }};
 
+constexpr std::array<Keyword<HoldSharing>, 3> kHoldSharings{{
+    {"none", HoldSharing::kNone},
+    {"read", HoldSharing::kRead},
+    {"all", HoldSharing::kAll},
+}};
+
 constexpr std::array<Keyword<FaultPoint>, 5> kFaultPoints{{
     {"mkdir", FaultPoint::kMkdir},
     {"open", FaultPoint::kOpen},
@@ -422,6 +428,23 @@ bool ParseScreenshot(Parser& p, Command* out) {
   return true;
 }
 
+bool ParseHold(Parser& p, Command* out) {
+  HoldCommand hold;
+  if (!p.ExpectCount(3)) return false;
+  if (p[1].empty()) return p.Fail("empty file name");
+  if (!p.Choice(2, kHoldSharings, "sharing", &hold.sharing)) return false;
+  hold.file = p[1];
+  *out = hold;
+  return true;
+}
+
+bool ParseRelease(Parser& p, Command* out) {
+  if (!p.ExpectCount(2)) return false;
+  if (p[1].empty()) return p.Fail("empty file name");
+  *out = ReleaseCommand{p[1]};
+  return true;
+}
+
 bool ParseQuit(Parser& p, Command* out) {
   if (!p.ExpectCount(1)) return false;
   *out = QuitCommand{};
@@ -434,7 +457,7 @@ struct CommandSyntax {
   bool (*parse)(Parser& p, Command* out);
 };
 
-constexpr std::array<CommandSyntax, 15> kCommands{{
+constexpr std::array<CommandSyntax, 17> kCommands{{
     {"wait", "wait SECONDS", ParseWait},
     {"state", "state menu|freeplay|training|online|replay", ParseState},
     {"account", "account none | account uid N | account ID", ParseAccount},
@@ -449,6 +472,8 @@ constexpr std::array<CommandSyntax, 15> kCommands{{
     {"settings", "settings", ParseSettings},
     {"click", "click LABEL", ParseClick},
     {"screenshot", "screenshot FILE", ParseScreenshot},
+    {"hold", "hold FILE none|read|all", ParseHold},
+    {"release", "release FILE", ParseRelease},
     {"quit", "quit", ParseQuit},
 }};
 

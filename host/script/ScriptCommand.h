@@ -147,6 +147,24 @@ struct ScreenshotCommand {
   bool operator==(const ScreenshotCommand&) const = default;
 };
 
+enum class HoldSharing { kNone, kRead, kAll };
+
+// `hold FILE none|read|all`: the desktop app opens FILE of the export folder and keeps it open,
+// letting others share it not at all, for reading, or for reading, writing and deleting.
+struct HoldCommand {
+  static constexpr std::string_view kName = "hold";
+  std::string file{};
+  HoldSharing sharing = HoldSharing::kAll;
+  bool operator==(const HoldCommand&) const = default;
+};
+
+// `release FILE`: the desktop app closes FILE again.
+struct ReleaseCommand {
+  static constexpr std::string_view kName = "release";
+  std::string file{};
+  bool operator==(const ReleaseCommand&) const = default;
+};
+
 // `quit`
 struct QuitCommand {
   static constexpr std::string_view kName = "quit";
@@ -161,10 +179,11 @@ struct ConsoleCommand {
   bool operator==(const ConsoleCommand&) const = default;
 };
 
-using Command = std::variant<WaitCommand, StateCommand, AccountCommand, NameCommand, MmrCommand,
-                             SyncingCommand, MatchCommand, EventCommand, DropCommand, FaultCommand,
-                             FaultClearCommand, PluginCommand, SettingsCommand, ClickCommand,
-                             ScreenshotCommand, QuitCommand, ConsoleCommand>;
+using Command =
+    std::variant<WaitCommand, StateCommand, AccountCommand, NameCommand, MmrCommand, SyncingCommand,
+                 MatchCommand, EventCommand, DropCommand, FaultCommand, FaultClearCommand,
+                 PluginCommand, SettingsCommand, ClickCommand, ScreenshotCommand, HoldCommand,
+                 ReleaseCommand, QuitCommand, ConsoleCommand>;
 
 // Parses the words of one line (see SplitWords) into a command. `words` must not be empty: blank
 // lines are no command. Never throws. On failure returns false with *error set to a message that

@@ -13,6 +13,11 @@ its expected results beside it:
 
 Every run uses a fresh profile folder, TZ=UTC and --clock 2026-12-06T21:00:00.
 The profile folder's path, wherever it appears in the output, reads <profile>.
+A line "# profile-name: NAME" names the profile folder (to test unusual names).
+
+--emulator runs a Windows build of the host (under Wine); the export folder's
+paths it prints use backslashes, which are read as slashes so that the same
+expected output serves both systems.
 A line "# host-options: ..." in the script adds options to the command line.
 Every snapshot and history line produced is also parsed strictly and validated
 against the JSON schemas in docs/schemas.
@@ -46,6 +51,14 @@ def host_options(script_path):
             if line.startswith("# host-options:"):
                 options += shlex.split(line[len("# host-options:"):])
     return options
+
+
+def profile_name(script_path):
+    with open(script_path, encoding="utf-8", errors="replace") as script:
+        for line in script:
+            if line.startswith("# profile-name:"):
+                return line[len("# profile-name:"):].strip()
+    return None
 
 
 def read_tree(root):
@@ -121,22 +134,32 @@ def main():
     parser.add_argument("--host", required=True, type=os.path.abspath)
     parser.add_argument("--schemas", required=True)
     parser.add_argument("--update", action="store_true")
+    parser.add_argument("--emulator", help="runs the host, e.g. wine for a Windows build")
     parser.add_argument("script")
     args = parser.parse_args()
 
     stem = args.script[:-len(".tlh")]
-    profile = tempfile.mkdtemp(prefix="tallyloom-scenario-")
+    scratch = tempfile.mkdtemp(prefix="tallyloom-scenario-")
+    profile = scratch
+    if profile_name(args.script):
+        profile = os.path.join(scratch, profile_name(args.script))
     try:
         env = dict(os.environ, TZ="UTC")
         env.pop("USERPROFILE", None)
         command = [args.host, "--profile", profile, "--clock", CLOCK]
+        if args.emulator:
+            command.insert(0, args.emulator)
         command += host_options(args.script) + [os.path.basename(args.script)]
         run = subprocess.run(command, cwd=os.path.dirname(os.path.abspath(args.script)),
                              stdin=subprocess.DEVNULL, capture_output=True, env=env, timeout=600)
         files = read_tree(os.path.join(profile, EXPORT_FOLDER))
-        run = subprocess.CompletedProcess(run.args, run.returncode,
-                                          run.stdout.replace(profile.encode(), b"<profile>"),
-                                          run.stderr.replace(profile.encode(), b"<profile>"))
+        def placeholders(output):
+            output = output.replace(profile.encode(), b"<profile>")
+            if args.emulator:
+                output = output.replace(b"<profile>\\.tallyloom\\", b"<profile>/.tallyloom/")
+            return output
+        run = subprocess.CompletedProcess(run.args, run.returncode, placeholders(run.stdout),
+                                          placeholders(run.stderr))
 
         if args.update:
             with open(stem + ".out", "wb") as f:
@@ -189,7 +212,7 @@ def main():
             fail(os.path.basename(args.script))
         print(f"ok {os.path.basename(args.script)}")
     finally:
-        shutil.rmtree(profile, ignore_errors=True)
+        shutil.rmtree(scratch, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -184,6 +184,9 @@ TEST(ParseCommandTest, AcceptsEveryCommandForm) {
       {"settings", SettingsCommand{}},
       {"click 'Open folder'", ClickCommand{"Open folder"}},
       {"screenshot shots/main.png", ScreenshotCommand{"shots/main.png"}},
+      {"hold bakkesmod_mmr.json none", HoldCommand{"bakkesmod_mmr.json", HoldSharing::kNone}},
+      {"hold h.jsonl all", HoldCommand{"h.jsonl", HoldSharing::kAll}},
+      {"release h.jsonl", ReleaseCommand{"h.jsonl"}},
       {"quit", QuitCommand{}},
       {"tallyloom_enabled 1", ConsoleCommand{{"tallyloom_enabled", "1"}}},
       {"Wait 1", ConsoleCommand{{"Wait", "1"}}},
@@ -295,6 +298,9 @@ TEST(ParseCommandTest, RejectsBadFormsNamingCommandAndWord) {
       {"click", "click: wrong number of arguments (usage: click LABEL)"},
       {"click a b", "click: wrong number of arguments (usage: click LABEL)"},
       {"screenshot ''", "screenshot: empty file name"},
+      {"hold f", "hold: wrong number of arguments (usage: hold FILE none|read|all)"},
+      {"hold f write", R"(hold: unknown sharing "write" (none, read, all))"},
+      {"release", "release: wrong number of arguments (usage: release FILE)"},
       {"quit now", "quit: wrong number of arguments (usage: quit)"},
   };
   for (const auto& c : kCases) EXPECT_EQ(ParseError(c.line), c.error) << c.line;
