@@ -1,0 +1,86 @@
+// The console surface the host keeps, and the reason each automatic trigger
+// hands to the export. When each trigger fires is proven by the scenario tests.
+#include <gtest/gtest.h>
+
+#include "plugin/HookNames.h"
+#include "tests/support/PluginHarness.h"
+
+namespace {
+
+TEST(ConsoleRegistrationTest, BothSwitchesAreSavedNumericZeroToOneDefaultOn) {
+  PluginHarness harness;
+  harness.Load();
+  const struct {
+    const char* name;
+    const char* description;
+  } switches[] = {
+      {"tallyloom_enabled", "Enable the TallyLoom ranked sync plugin"},
+      {"tallyloom_auto_export", "Automatically export ranked data for TallyLoom"},
+  };
+  for (const auto& expected : switches) {
+    const std::optional<sdkhost::CvarInfo> info = harness.model().FindCvar(expected.name);
+    ASSERT_TRUE(info) << expected.name;
+    EXPECT_EQ(info->default_value, "1");
+    EXPECT_EQ(info->description, expected.description);
+    EXPECT_TRUE(info->searchable);
+    EXPECT_TRUE(info->has_min);
+    EXPECT_EQ(info->min, 0.0f);
+    EXPECT_TRUE(info->has_max);
+    EXPECT_EQ(info->max, 1.0f);
+    EXPECT_TRUE(info->save_to_config);
+  }
+  EXPECT_TRUE(harness.model().HasCommand("tallyloom_export_mmr"));
+  EXPECT_TRUE(harness.model().HasCommand("tallyloom_status"));
+}
+
+TEST(ConsoleRegistrationTest, SwitchesFollowTheirVariablesAcrossAReload) {
+  PluginHarness harness;
+  TallyLoomMMR* plugin = &harness.Load();
+  EXPECT_TRUE(*plugin->enabled);
+  EXPECT_TRUE(*plugin->autoExportEnabled);
+  harness.model().TypeIntoConsole({"tallyloom_auto_export", "0"});
+  EXPECT_FALSE(*plugin->autoExportEnabled);
+  EXPECT_TRUE(*plugin->enabled);
+
+  // The host keeps the saved value and applies it to the new object's switch.
+  harness.Unload();
+  plugin = &harness.Load();
+  EXPECT_FALSE(*plugin->autoExportEnabled);
+  harness.model().TypeIntoConsole({"tallyloom_status"});
+  EXPECT_EQ(plugin->statusMessage, "Loaded=yes, auto export=no, pending captures=0");
+}
+
+TEST(ExportTriggersTest, EachAutomaticTriggerExportsWithItsOwnReason) {
+  PluginHarness harness;
+  // The freeplay-frame throttle is process-wide and never reset; start this
+  // host far later than any other test's so that the first frame may export.
+  harness.Advance(1'000'000);
+  TallyLoomMMR& plugin = harness.Load();
+  harness.model().SetAccountText("76561198012345678");
+  harness.model().SetMmr(10, 1500.0f);
+
+  harness.Advance(1.5);
+  EXPECT_EQ(plugin.lastExportReason, "Startup export");
+  harness.Advance(18.5);
+  EXPECT_EQ(plugin.lastExportReason, "Menu export");
+
+  harness.model().SetState(sdkhost::GameState::kFreeplay);
+  harness.model().FireEvent(kFreeplayInitEvent);
+  harness.Advance(1.0);
+  EXPECT_EQ(plugin.lastExportReason, "Freeplay export");
+  harness.model().DrawFrame();
+  EXPECT_EQ(plugin.lastExportReason, "Freeplay draw export");
+  harness.Advance(19.0);
+  EXPECT_EQ(plugin.lastExportReason, "Freeplay poll export");
+
+  harness.model().SetState(sdkhost::GameState::kTraining);
+  harness.model().FireEvent(kTrainingStartEvent);
+  harness.Advance(1.0);
+  EXPECT_EQ(plugin.lastExportReason, "Training export");
+
+  harness.model().TypeIntoConsole({"tallyloom_export_mmr"});
+  EXPECT_EQ(plugin.lastExportReason, "Manual export");
+  EXPECT_EQ(plugin.statusMessage, "Manual test export exported 1 ranked playlists.");
+}
+
+}  // namespace
