@@ -64,11 +64,20 @@ class PosixEnv final : public Env {
   }
 
   Status CreateDirectories(const std::string& path) override {
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    if (error) return Status::Error(error.message());
-    // create_directories reports no error when the path exists as a file.
-    if (!std::filesystem::is_directory(path, error)) {
+    // The folder almost always exists: one mkdir finds it, one stat checks it.
+    if (::mkdir(path.c_str(), 0755) == 0) return Status::Ok();
+    const int error = errno;
+    if (error == EEXIST) {
+      struct stat info;
+      if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return Status::Ok();
+      return Status::Error(std::make_error_code(std::errc::not_a_directory).message());
+    }
+    if (error != ENOENT) return Status::Error(std::generic_category().message(error));
+    // A parent is missing too.
+    std::error_code failure;
+    std::filesystem::create_directories(path, failure);
+    if (failure) return Status::Error(failure.message());
+    if (!std::filesystem::is_directory(path, failure)) {
       return Status::Error(std::make_error_code(std::errc::not_a_directory).message());
     }
     return Status::Ok();
