@@ -67,14 +67,17 @@ void TallyLoomMMR::ScheduleStartupExport() {
 void TallyLoomMMR::SchedulePeriodicExport() {
   SetGuardedTimeout(
       [this] {
-        if (IsEnabled() && IsAutoExportOn()) {
+        // A run that fails unexpectedly is reported on its own, so that it
+        // cannot skip the re-arming below and end the chain.
+        RunEntry([this] {
+          if (!IsEnabled() || !IsAutoExportOn()) return;
           if (!gameWrapper->IsInGame() && !gameWrapper->IsInFreeplay() &&
               !gameWrapper->IsInReplay()) {
             ExportSnapshot(false, "Menu export");
           } else if (gameWrapper->IsInFreeplay()) {
             ExportSnapshot(false, "Freeplay poll export");
           }
-        }
+        });
         // The chain goes on whatever the switches say.
         SchedulePeriodicExport();
       },
