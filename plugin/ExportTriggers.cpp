@@ -2,6 +2,7 @@
 // freeplay and training starts, and freeplay frames; plus the match-end hooks.
 #include <atomic>
 #include <cstdint>
+#include <exception>
 
 #include "platform/Env.h"
 #include "plugin/HookNames.h"
@@ -39,9 +40,16 @@ void TallyLoomMMR::RegisterHooks() {
   gameWrapper->HookEvent(kFreeplayInitEvent, sessionStart("Freeplay export"));
   gameWrapper->HookEvent(kTrainingStartEvent, sessionStart("Training export"));
 
-  // Runs every frame, so it takes no lock until its throttle lets it export.
+  // Runs every frame, so it takes no lock until its throttle lets it export;
+  // the try costs nothing on a frame that throws nothing.
   gameWrapper->RegisterDrawable([this, alive = liveness_.token()](CanvasWrapper) {
-    if (LivenessGuard::IsAlive(alive)) OnFreeplayFrame();
+    if (!LivenessGuard::IsAlive(alive)) return;
+    try {
+      OnFreeplayFrame();
+    } catch (...) {
+      // Reported like a failure of any other entry point.
+      RunEntry([failure = std::current_exception()] { std::rethrow_exception(failure); });
+    }
   });
 }
 

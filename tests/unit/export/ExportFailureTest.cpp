@@ -9,7 +9,8 @@
 
 namespace {
 
-// Throws from the wall clock, which every export reads for its timestamp.
+// Throws from the wall clock, which every export reads for its timestamp, and
+// (when asked) from the monotonic clock, which every freeplay frame reads.
 class ThrowingClockEnv : public platform::EnvWrapper {
  public:
   using EnvWrapper::EnvWrapper;
@@ -17,7 +18,12 @@ class ThrowingClockEnv : public platform::EnvWrapper {
     if (throws) throw std::runtime_error("clock unavailable");
     return EnvWrapper::NowUnixSeconds();
   }
+  std::int64_t MonotonicNanos() override {
+    if (monotonic_throws) throw std::runtime_error("monotonic clock unavailable");
+    return EnvWrapper::MonotonicNanos();
+  }
   bool throws = false;
+  bool monotonic_throws = false;
 };
 
 // Puts an environment in place for one scope.
@@ -54,6 +60,21 @@ TEST(ExportFailureTest, PeriodicExportsGoOnAfterAnUnexpectedFailure) {
   EXPECT_EQ(harness.console(), std::vector<std::string>{
                                    "TallyLoom MMR: Automatic export exported 1 ranked playlists."});
   EXPECT_EQ(plugin.lastExportReason, "Menu export");
+}
+
+TEST(ExportFailureTest, AFreeplayFrameThatFailsIsReportedNotThrownAtTheHost) {
+  PluginHarness harness;
+  TallyLoomMMR& plugin = harness.Load();
+  ThrowingClockEnv env(platform::Env::Default());
+  ScopedEnv installed(&env);
+  harness.model().SetState(sdkhost::GameState::kFreeplay);
+  env.monotonic_throws = true;
+  harness.ClearConsole();
+  EXPECT_NO_THROW(harness.model().DrawFrame());
+  EXPECT_EQ(plugin.lastError, "Unexpected failure: monotonic clock unavailable");
+  EXPECT_EQ(harness.console(),
+            std::vector<std::string>{"TallyLoom MMR error: Unexpected failure: monotonic clock "
+                                     "unavailable"});
 }
 
 }  // namespace
