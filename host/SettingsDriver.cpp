@@ -3,13 +3,17 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <cfloat>
+
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
 
 namespace host {
 namespace {
 
-constexpr float kWidth = 1280.0f;
-constexpr float kHeight = 800.0f;
+// Headless frames need a display; its size only matters for where widgets land.
+constexpr float kHeadlessWidth = 1280.0f;
+constexpr float kHeadlessHeight = 800.0f;
+constexpr float kHeadlessFrameSeconds = 1.0f / 60.0f;
 constexpr const char* kWindowTitle = "BakkesMod Settings";
 
 }  // namespace
@@ -19,8 +23,8 @@ SettingsDriver::SettingsDriver() : context_(ImGui::CreateContext()) {
   ImGuiIO& io = ImGui::GetIO();
   io.IniFilename = nullptr;
   io.LogFilename = nullptr;
-  io.DisplaySize = ImVec2(kWidth, kHeight);
-  io.DeltaTime = 1.0f / 60.0f;
+  io.DisplaySize = ImVec2(kHeadlessWidth, kHeadlessHeight);
+  io.DeltaTime = kHeadlessFrameSeconds;
   unsigned char* pixels = nullptr;
   int width = 0, height = 0;
   io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
@@ -28,42 +32,58 @@ SettingsDriver::SettingsDriver() : context_(ImGui::CreateContext()) {
 
 SettingsDriver::~SettingsDriver() { ImGui::DestroyContext(context_); }
 
-std::string SettingsDriver::Frame(bool log, const std::string* probe_label, bool* found, float* x,
-                                  float* y) {
+SettingsDriver::FrameResult SettingsDriver::Frame(const FrameRequest& request) {
   ImGui::SetCurrentContext(context_);
+  ImGuiIO& io = ImGui::GetIO();
+  if (backend_ != nullptr) {
+    backend_->NewFrame();
+    // Two frames within one tick of the window's clock must still move time.
+    if (io.DeltaTime <= 0.0f) io.DeltaTime = 1e-6f;
+  } else {
+    io.DeltaTime = kHeadlessFrameSeconds;
+    io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+    io.MouseDown[0] = false;
+  }
+  if (mouse_) {
+    io.MousePos = ImVec2(mouse_->x, mouse_->y);
+    io.MouseDown[0] = mouse_->down;
+  }
+
+  FrameResult result;
   ImGui::NewFrame();
   ImGui::SetNextWindowPos(ImVec2(0, 0));
-  ImGui::SetNextWindowSize(ImVec2(kWidth, kHeight));
-  std::string text;
+  ImGui::SetNextWindowSize(io.DisplaySize);
   ImGui::Begin(kWindowTitle, nullptr,
                ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoResize |
                    ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoCollapse);
   if (ImGui::BeginTabBar("plugins")) {
     const std::string name = tab_ != nullptr ? tab_->GetPluginName() : std::string("Plugins");
     if (ImGui::BeginTabItem(name.c_str())) {
+      ImGuiContext& g = *context_;
       ImGuiWindow* window = ImGui::GetCurrentWindow();
       ImGuiID probe_id = 0;
-      if (probe_label != nullptr) {
-        // Focusing the widget's ID makes it record its rectangle when drawn.
-        probe_id = ImGui::GetID(probe_label->c_str());
+      if (request.probe_label != nullptr) {
+        // The tab item has pushed its ID, so this is the ID the plugin's widget
+        // gets from its label. With the focus on that ID the widget records its
+        // rectangle when it is drawn.
+        probe_id = ImGui::GetID(request.probe_label->c_str());
         ImGui::SetWindowFocus();
         ImGui::SetFocusID(probe_id, window);
       }
-      if (log) ImGui::LogToBuffer();
+      if (request.log) ImGui::LogToBuffer();
       if (tab_ != nullptr) tab_->RenderSettings();
-      if (log) {
-        ImGuiContext& g = *context_;
-        text = g.LogBuffer.c_str();
+      if (request.log) {
+        // LogFinish empties the buffer, so read it first.
+        result.text = g.LogBuffer.c_str();
         ImGui::LogFinish();
       }
-      if (probe_label != nullptr) {
-        ImGuiContext& g = *context_;
-        *found = g.NavIdIsAlive && g.NavId == probe_id;
-        if (*found) {
+      if (request.probe_label != nullptr) {
+        result.found = g.NavIdIsAlive && g.NavId == probe_id;
+        if (result.found) {
           const ImRect rect =
               ImGui::WindowRectRelToAbs(window, window->NavRectRel[ImGuiNavLayer_Main]);
-          *x = (rect.Min.x + rect.Max.x) * 0.5f;
-          *y = (rect.Min.y + rect.Max.y) * 0.5f;
+          result.x = (rect.Min.x + rect.Max.x) * 0.5f;
+          result.y = (rect.Min.y + rect.Max.y) * 0.5f;
         }
       }
       ImGui::EndTabItem();
@@ -71,30 +91,46 @@ std::string SettingsDriver::Frame(bool log, const std::string* probe_label, bool
     ImGui::EndTabBar();
   }
   ImGui::End();
-  ImGui::EndFrame();
-  return text;
+  if (backend_ != nullptr) {
+    ImGui::Render();
+    backend_->Present(request.capture);
+  } else {
+    ImGui::EndFrame();
+  }
+  return result;
 }
 
-std::string SettingsDriver::DrawAndRead() {
-  return Frame(true, nullptr, nullptr, nullptr, nullptr);
-}
+std::string SettingsDriver::DrawAndRead() { return Frame(FrameRequest{.log = true}).text; }
 
-void SettingsDriver::DrawIdle() { Frame(false, nullptr, nullptr, nullptr, nullptr); }
+void SettingsDriver::DrawIdle() { Frame(FrameRequest{}); }
 
-bool SettingsDriver::Click(const std::string& label) {
-  bool found = false;
-  float x = 0, y = 0;
-  Frame(false, &label, &found, &x, &y);
-  if (!found) return false;
-  ImGui::SetCurrentContext(context_);
-  ImGuiIO& io = ImGui::GetIO();
-  io.MousePos = ImVec2(x, y);
-  io.MouseDown[0] = true;
-  Frame(false, nullptr, nullptr, nullptr, nullptr);
-  io.MouseDown[0] = false;
-  Frame(false, nullptr, nullptr, nullptr, nullptr);
-  io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+bool SettingsDriver::Click(const std::string& label, std::string* release_text) {
+  const FrameResult probe = Frame(FrameRequest{.probe_label = &label});
+  if (!probe.found) return false;
+  mouse_ = Mouse{probe.x, probe.y, true};
+  Frame(FrameRequest{});
+  mouse_->down = false;
+  FrameRequest release;
+  release.log = release_text != nullptr;
+  const FrameResult released = Frame(release);
+  if (release_text != nullptr) *release_text = released.text;
+  mouse_.reset();
   return true;
+}
+
+bool SettingsDriver::Capture(Image* image) {
+  if (backend_ == nullptr) return false;
+  Frame(FrameRequest{.capture = image});
+  return true;
+}
+
+bool SettingsDriver::Screenshot(const std::string& path, std::string* error) {
+  Image image;
+  if (!Capture(&image)) {
+    *error = "needs a real window (run with --window)";
+    return false;
+  }
+  return backend_->SavePng(image, path, error);
 }
 
 }  // namespace host

@@ -1,9 +1,12 @@
 // Draws the host's settings window with the plugin's tab into the host's own
-// Dear ImGui context, headless: reads what the tab shows and clicks its
-// widgets with real mouse input.
+// Dear ImGui context: headless, or through a real window's backends. Reads
+// what the tab shows, clicks its widgets with real mouse input and captures
+// the rendered window. Every member must be called on the thread that draws.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 struct ImGuiContext;
 
@@ -12,6 +15,26 @@ class PluginSettingsWindow;
 }
 
 namespace host {
+
+// Pixels of one rendered frame: RGB, rows from the top.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<unsigned char> rgb;
+};
+
+// What turns frames into pixels on a screen: a window's platform and renderer
+// backends. Without one the driver draws headless.
+class FrameBackend {
+ public:
+  virtual ~FrameBackend() = default;
+  // Before the frame is built: display size, frame time and the real input.
+  virtual void NewFrame() = 0;
+  // After it is built: renders and shows it; with `capture`, reads it back first.
+  virtual void Present(Image* capture) = 0;
+  // Writes a captured frame as a PNG file; false with `error` when it cannot.
+  virtual bool SavePng(const Image& image, const std::string& path, std::string* error) = 0;
+};
 
 class SettingsDriver {
  public:
@@ -22,21 +45,47 @@ class SettingsDriver {
 
   ImGuiContext* context() const { return context_; }
   void SetTab(BakkesMod::Plugin::PluginSettingsWindow* tab) { tab_ = tab; }
+  void SetBackend(FrameBackend* backend) { backend_ = backend; }
 
   // One frame; the tab's visible text as Dear ImGui's text log renders it.
   std::string DrawAndRead();
-  // Clicks the widget labelled `label`: false when the tab has no such widget.
-  bool Click(const std::string& label);
-  // One frame with no input, as a live host draws continuously.
+  // Clicks the widget labelled `label`: a probe frame finds it, then the mouse
+  // goes down and up over its centre in two more frames. False when the tab
+  // has no such widget. `release_text`, when given, receives the text of the
+  // frame in which the mouse went up, the frame in which the widget fires.
+  bool Click(const std::string& label, std::string* release_text = nullptr);
+  // One frame with no scripted input, as a live host draws continuously.
   void DrawIdle();
+  // One frame, read back from the window; false when drawing headless.
+  bool Capture(Image* image);
+  // One frame, written as a PNG file; false with `error` when headless or
+  // when the file cannot be written.
+  bool Screenshot(const std::string& path, std::string* error);
 
  private:
-  enum class Probe { kNone, kFind };
-  // Draws one frame; returns the logged text when `log` is set.
-  std::string Frame(bool log, const std::string* probe_label, bool* found, float* x, float* y);
+  struct Mouse {
+    float x = 0;
+    float y = 0;
+    bool down = false;
+  };
+  struct FrameRequest {
+    bool log = false;                          // return the tab's logged text
+    const std::string* probe_label = nullptr;  // find this widget's rectangle
+    Image* capture = nullptr;                  // read the rendered frame back
+  };
+  struct FrameResult {
+    std::string text;
+    bool found = false;
+    float x = 0;
+    float y = 0;
+  };
+  FrameResult Frame(const FrameRequest& request);
 
   ImGuiContext* context_;
   BakkesMod::Plugin::PluginSettingsWindow* tab_ = nullptr;
+  FrameBackend* backend_ = nullptr;
+  // Scripted mouse input, which overrides the real mouse while a click runs.
+  std::optional<Mouse> mouse_;
 };
 
 }  // namespace host

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include <fmt/format.h>
 
@@ -16,6 +17,9 @@
 #include "host/HostOptions.h"
 #include "host/HostPlatform.h"
 #include "host/HostSession.h"
+#if TALLYLOOM_HOST_WINDOW
+#include "host/WindowHost.h"
+#endif
 
 namespace {
 
@@ -49,6 +53,81 @@ bool PrepareProfile(const std::string& folder, std::string* error) {
   }
   host::SetProfileVariable(folder);
   return true;
+}
+
+using Outcome = host::HostSession::Outcome;
+
+// Loads the plugin and plays the demo and the scripts; gives the exit code.
+int PlaySession(host::HostSession& session, const host::HostOptions& options, Outcome* outcome) {
+  *outcome = Outcome::kContinue;
+  std::string error;
+  if (!session.LoadPlugin(&error)) {
+    std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
+    return 1;
+  }
+
+  if (options.demo) {
+    std::istringstream demo(host::DemoScript());
+    *outcome = session.RunScript(demo, "demo", false);
+  }
+  for (const std::string& script : options.scripts) {
+    if (*outcome != Outcome::kContinue) break;
+    if (script == "-") {
+      *outcome = session.RunScript(std::cin, "-", host::StdinIsTerminal());
+      continue;
+    }
+    std::ifstream in(std::filesystem::u8path(script), std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "tallyloom-host: cannot open script %s\n", script.c_str());
+      return 1;
+    }
+    *outcome = session.RunScript(in, script, false);
+  }
+
+  if (options.demo) {
+    const std::filesystem::path folder = std::filesystem::u8path(*options.profile) / ".tallyloom";
+    session.Flush();
+    std::printf("Snapshot file: %s\n", (folder / "bakkesmod_mmr.json").string().c_str());
+    std::printf("Match history file: %s\n",
+                (folder / "bakkesmod_match_history.jsonl").string().c_str());
+  }
+  session.Flush();
+  return *outcome == Outcome::kError ? 1 : 0;
+}
+
+// --window: the window lives on this, the main thread, which draws it and
+// carries out the settings work; the session plays on a game thread and, once
+// its scripts are done, lets virtual time follow real time until the window is
+// closed. `quit` or a script error closes the window.
+int PlayInWindow(host::HostSession& session, const host::HostOptions& options) {
+#if TALLYLOOM_HOST_WINDOW
+  std::string error;
+  std::unique_ptr<host::WindowHost> window =
+      host::WindowHost::Open(&session.settings(), "TallyLoom MMR - tallyloom-host", &error);
+  if (!window) {
+    std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
+    return 1;
+  }
+  session.DrawOn(&window->work());
+  int code = 0;
+  std::thread game([&] {
+    Outcome outcome = Outcome::kContinue;
+    code = PlaySession(session, options, &outcome);
+    if (code == 0 && outcome == Outcome::kContinue) session.FollowRealTime();
+    window->Finish();
+  });
+  window->Run([&] { session.RequestStop(); });
+  game.join();
+  session.DrawOn(nullptr);
+  window.reset();
+  session.Flush();
+  return code;
+#else
+  (void)session;
+  (void)options;
+  std::fprintf(stderr, "tallyloom-host: --window: this build has no window support\n");
+  return 1;
+#endif
 }
 
 }  // namespace
@@ -102,37 +181,7 @@ int main(int argc, char** argv) {
   }
 
   host::HostSession session(options, wall_start, stdout);
-  if (!session.LoadPlugin(&error)) {
-    std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
-    return 1;
-  }
-
-  host::HostSession::Outcome outcome = host::HostSession::Outcome::kContinue;
-  if (options.demo) {
-    std::istringstream demo(host::DemoScript());
-    outcome = session.RunScript(demo, "demo", false);
-  }
-  for (const std::string& script : options.scripts) {
-    if (outcome != host::HostSession::Outcome::kContinue) break;
-    if (script == "-") {
-      outcome = session.RunScript(std::cin, "-", host::StdinIsTerminal());
-      continue;
-    }
-    std::ifstream in(std::filesystem::u8path(script), std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "tallyloom-host: cannot open script %s\n", script.c_str());
-      return 1;
-    }
-    outcome = session.RunScript(in, script, false);
-  }
-
-  if (options.demo) {
-    const std::filesystem::path folder = std::filesystem::u8path(*options.profile) / ".tallyloom";
-    session.Flush();
-    std::printf("Snapshot file: %s\n", (folder / "bakkesmod_mmr.json").string().c_str());
-    std::printf("Match history file: %s\n",
-                (folder / "bakkesmod_match_history.jsonl").string().c_str());
-  }
-  session.Flush();
-  return outcome == host::HostSession::Outcome::kError ? 1 : 0;
+  if (options.window) return PlayInWindow(session, options);
+  Outcome outcome = Outcome::kContinue;
+  return PlaySession(session, options, &outcome);
 }
