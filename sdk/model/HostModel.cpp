@@ -124,6 +124,11 @@ struct HostModel::Impl {
   std::vector<Link> dropped;
   std::unique_ptr<GameObjects> offline_game;
   std::unique_ptr<GameObjects> online_game;
+  // Games replaced by a later one. A plugin may still read one through a
+  // wrapper it took on another thread (a settings tab's export clicked live in
+  // the window while the script changes the game), so they live as long as
+  // the model does.
+  std::vector<std::unique_ptr<GameObjects>> past_games;
   Identity identity;
   std::string player_name;
   std::unordered_map<int, Rating> ratings;
@@ -169,20 +174,16 @@ struct HostModel::Impl {
   }
 
   void Rebuild(const HostModel* model) {
+    if (offline_game) past_games.push_back(std::move(offline_game));
+    if (online_game) past_games.push_back(std::move(online_game));
     const GameState current = state.load();
     if (current == GameState::kFreeplay || current == GameState::kTraining) {
       MatchSetup offline;
       offline.playlist_id = 0;
       offline.ranked = false;
       offline_game = BuildGame(offline, model);
-    } else {
-      offline_game.reset();
     }
-    if (match && current == GameState::kOnline) {
-      online_game = BuildGame(*match, model);
-    } else {
-      online_game.reset();
-    }
+    if (match && current == GameState::kOnline) online_game = BuildGame(*match, model);
   }
 
   void RebuildFrameList() {
