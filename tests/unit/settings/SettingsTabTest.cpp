@@ -1,0 +1,182 @@
+// The settings tab drawn by the host's settings window into the host's Dear
+// ImGui context, read and clicked through real mouse input.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/SettingsDriver.h"
+#include "plugin/PluginLog.h"
+#include "tests/support/PluginHarness.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char kHelp[] =
+    "TallyLoom writes ranked snapshots and per-match history to your .tallyloom folder "
+    "automatically. The desktop app watches those files, so users should not need to run console "
+    "commands during normal use.";
+
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  std::string line;
+  for (char c : text) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+bool HasLine(const std::string& text, const std::string& wanted) {
+  for (const std::string& line : SplitLines(text)) {
+    if (line == wanted) return true;
+  }
+  return false;
+}
+
+// A plugin in a harness, with its tab in the host's settings window.
+class SettingsTabTest : public ::testing::Test {
+ protected:
+  void Attach(TallyLoomMMR& plugin) {
+    plugin.SetImGuiContext(reinterpret_cast<std::uintptr_t>(driver_.context()));
+    driver_.SetTab(&plugin);
+  }
+  void TearDown() override { driver_.SetTab(nullptr); }
+
+  std::string Folder() const { return harness_.ExportFolder().string(); }
+  void GiveAccount() {
+    harness_.model().SetAccountText("76561198012345678");
+    harness_.model().SetMmr(11, 1000.0f);
+  }
+
+  PluginHarness harness_;
+  host::SettingsDriver driver_;
+};
+
+TEST_F(SettingsTabTest, BeforeLoadShowsDefaultsAndFallbacksWithoutStatusOrError) {
+  // Nothing has run: neither switch exists, nothing is stamped or logged.
+  globalCvarManager.reset();
+  TallyLoomMMR& plugin = harness_.Create();
+  Attach(plugin);
+  EXPECT_EQ(SplitLines(driver_.DrawAndRead()),
+            (Lines{"[x] Enable TallyLoom plugin", "[ ] Enable automatic ranked-data export",
+                   "--------------------------------", "Plugin version: 2.0.0.7",
+                   "Loaded at: Not recorded", "Install status: Installed and loaded in BakkesMod",
+                   "Snapshot file: " + Folder() + "/bakkesmod_mmr.json",
+                   "Match history file: " + Folder() + "/bakkesmod_match_history.jsonl",
+                   "Last snapshot export: Not yet exported", "Last export reason: Not yet exported",
+                   "Last match capture: No ranked matches captured yet",
+                   "Pending match captures: 0", "Last exported playlists: 0",
+                   "[ Run test export now ] [ Log plugin status ]", kHelp}));
+
+  // With no console variable behind it, the toggle still reports the box's
+  // new state, and the box goes on showing the (absent) switch.
+  std::string fired;
+  ASSERT_TRUE(driver_.Click("Enable TallyLoom plugin", &fired));
+  EXPECT_TRUE(HasLine(fired, "Status: TallyLoom plugin disabled.")) << fired;
+  EXPECT_EQ(plugin.statusMessage, "TallyLoom plugin disabled.");
+  EXPECT_TRUE(HasLine(driver_.DrawAndRead(), "[x] Enable TallyLoom plugin"));
+}
+
+TEST_F(SettingsTabTest, StatusAndErrorRowsFollowTheirTexts) {
+  TallyLoomMMR& plugin = harness_.Create();
+  Attach(plugin);
+  plugin.statusMessage = "Working.";
+  plugin.lastError = "Failed to open somewhere";
+  plugin.lastExportedPlaylistCount = -3;  // shown as the signed number it is
+  Lines lines = SplitLines(driver_.DrawAndRead());
+  ASSERT_EQ(lines.size(), 17u);
+  EXPECT_EQ(lines[12], "Last exported playlists: -3");
+  EXPECT_EQ(lines[13], "Status: Working.");
+  EXPECT_EQ(lines[14], "Last error: Failed to open somewhere");
+
+  plugin.statusMessage.clear();
+  lines = SplitLines(driver_.DrawAndRead());
+  ASSERT_EQ(lines.size(), 16u);
+  EXPECT_EQ(lines[13], "Last error: Failed to open somewhere");
+}
+
+TEST_F(SettingsTabTest, EachCheckboxSetsItsVariableAndReportsInTheSameFrame) {
+  TallyLoomMMR& plugin = harness_.Load();
+  Attach(plugin);
+  struct Case {
+    const char* label;
+    const char* variable;
+    const char* off;
+    const char* on;
+  };
+  for (const Case& c : {Case{"Enable TallyLoom plugin", "tallyloom_enabled",
+                             "TallyLoom plugin disabled.", "TallyLoom plugin enabled."},
+                        Case{"Enable automatic ranked-data export", "tallyloom_auto_export",
+                             "Automatic export disabled.", "Automatic export enabled."}}) {
+    SCOPED_TRACE(c.label);
+    harness_.ClearConsole();
+    std::string fired;
+    ASSERT_TRUE(driver_.Click(c.label, &fired));
+    // The frame in which the box fires already shows the unticked box and
+    // the status it logged; the variable, and through it the switch, follow.
+    EXPECT_TRUE(HasLine(fired, std::string("[ ] ") + c.label)) << fired;
+    EXPECT_TRUE(HasLine(fired, std::string("Status: ") + c.off)) << fired;
+    EXPECT_EQ(harness_.model().CvarValue(c.variable), "0");
+    EXPECT_EQ(harness_.console(), Lines{std::string("TallyLoom MMR: ") + c.off});
+
+    ASSERT_TRUE(driver_.Click(c.label, &fired));
+    EXPECT_TRUE(HasLine(fired, std::string("[x] ") + c.label)) << fired;
+    EXPECT_EQ(harness_.model().CvarValue(c.variable), "1");
+    EXPECT_EQ(harness_.console(), (Lines{std::string("TallyLoom MMR: ") + c.off,
+                                         std::string("TallyLoom MMR: ") + c.on}));
+  }
+  EXPECT_TRUE(*plugin.enabled);
+  EXPECT_TRUE(*plugin.autoExportEnabled);
+}
+
+TEST_F(SettingsTabTest, ButtonsActOnceAndShowFromTheNextFrame) {
+  GiveAccount();
+  TallyLoomMMR& plugin = harness_.Load();
+  Attach(plugin);
+  harness_.model().SetCvarValue("tallyloom_enabled", "0");
+  harness_.model().SetCvarValue("tallyloom_auto_export", "0");
+  harness_.ClearConsole();
+
+  // The test export is not gated by either switch.
+  std::string fired;
+  ASSERT_TRUE(driver_.Click("Run test export now", &fired));
+  EXPECT_TRUE(HasLine(fired, "Last export reason: Not yet exported")) << fired;
+  EXPECT_EQ(harness_.console(),
+            Lines{"TallyLoom MMR: Manual test export exported 1 ranked playlists."});
+  const std::string next = driver_.DrawAndRead();
+  EXPECT_TRUE(HasLine(next, "Last export reason: Settings test export")) << next;
+  EXPECT_TRUE(HasLine(next, "Last snapshot export: 2026-12-06T21:00:00")) << next;
+  EXPECT_TRUE(HasLine(next, "Last exported playlists: 1")) << next;
+  EXPECT_TRUE(HasLine(next, "Status: Manual test export exported 1 ranked playlists.")) << next;
+  EXPECT_FALSE(PluginHarness::ReadFile(harness_.ExportFolder() / "bakkesmod_mmr.json").empty());
+
+  // The status button runs the plugin's own command from inside the drawing.
+  harness_.ClearConsole();
+  ASSERT_TRUE(driver_.Click("Log plugin status", &fired));
+  EXPECT_TRUE(HasLine(fired, "Status: Manual test export exported 1 ranked playlists.")) << fired;
+  EXPECT_EQ(harness_.console(),
+            Lines{"TallyLoom MMR: Loaded=no, auto export=no, pending captures=0"});
+  EXPECT_TRUE(
+      HasLine(driver_.DrawAndRead(), "Status: Loaded=no, auto export=no, pending captures=0"));
+}
+
+TEST_F(SettingsTabTest, OnlyTheTabsOwnWidgetsCanBeClicked) {
+  TallyLoomMMR& plugin = harness_.Load();
+  Attach(plugin);
+  harness_.ClearConsole();
+  for (const char* label : {"Nope", "Plugin version: 2.0.0.7", "TallyLoom MMR", "plugins",
+                            "enable tallyloom plugin", "[ Log plugin status ]"}) {
+    EXPECT_FALSE(driver_.Click(label)) << label;
+  }
+  EXPECT_TRUE(harness_.console().empty());
+  EXPECT_EQ(harness_.model().CvarValue("tallyloom_enabled"), "1");
+}
+
+}  // namespace
