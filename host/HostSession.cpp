@@ -191,6 +191,8 @@ void HostSession::FollowRealTime() {
     const Clock::time_point now = Clock::now();
     model_.Advance(std::chrono::duration_cast<std::chrono::nanoseconds>(now - last).count());
     last = now;
+    // Someone is watching: console lines show as they come, also in a pipe.
+    Flush();
     lock.lock();
   }
 }
