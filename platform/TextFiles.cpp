@@ -25,11 +25,14 @@ FileResult AppendTextLine(Env* env, const std::string& path, std::string_view li
   text.append(line);
   text.push_back('\n');
 
+  // Without the length before the append, a failed write could not be cut
+  // back, so nothing is written at all.
   std::uint64_t size_before = 0;
-  const bool size_known = env->GetFileSize(path, &size_before).ok();
+  Status status = env->GetFileSize(path, &size_before);
+  if (!status.ok()) return {FileStep::kOpen, status};
 
   std::unique_ptr<WritableFile> file;
-  Status status = env->NewTextFile(path, OpenMode::kAppend, &file);
+  status = env->NewTextFile(path, OpenMode::kAppend, &file);
   if (!status.ok()) return {FileStep::kOpen, status};
 
   FileStep failed = FileStep::kNone;
@@ -41,7 +44,11 @@ FileResult AppendTextLine(Env* env, const std::string& path, std::string_view li
     status = file->Close();
     if (!status.ok()) failed = FileStep::kClose;
   }
-  if (failed != FileStep::kNone && size_known) env->TruncateFile(path, size_before);
+  if (failed != FileStep::kNone) {
+    const Status cut = env->TruncateFile(path, size_before);
+    if (!cut.ok())
+      status = Status::Error(status.message() + "; cutting back failed: " + cut.message());
+  }
   return {failed, status};
 }
 
