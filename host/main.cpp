@@ -166,14 +166,13 @@ int main(int argc, char** argv) {
   }
 
   if (options.demo && !options.profile) {
-    std::string scratch =
-        (std::filesystem::temp_directory_path() / "tallyloom-demo-XXXXXX").string();
-    if (mkdtemp(scratch.data()) == nullptr) {
+    const std::optional<std::string> scratch = host::MakeScratchFolder("tallyloom-demo-");
+    if (!scratch) {
       std::fprintf(stderr, "tallyloom-host: cannot make a scratch profile folder\n");
       return 1;
     }
-    options.profile = scratch;
-    std::printf("Demo profile folder: %s\n", scratch.c_str());
+    options.profile = *scratch;
+    std::printf("Demo profile folder: %s\n", scratch->c_str());
   }
   if (options.profile && !PrepareProfile(*options.profile, &error)) {
     std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());

@@ -1,5 +1,7 @@
 #include "tests/support/PluginHarness.h"
 
+#include "plugin/PluginLog.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -27,6 +29,8 @@ PluginHarness::PluginHarness()
 
 PluginHarness::~PluginHarness() {
   plugin_.reset();
+  // The plugin's process-wide console handle points into this harness's host.
+  globalCvarManager.reset();
   platform::Env::SetDefault(nullptr);
   if (had_userprofile_) {
     setenv("USERPROFILE", saved_userprofile_.c_str(), 1);
