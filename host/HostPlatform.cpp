@@ -43,7 +43,10 @@ void SetProfileVariable(const std::string& folder) {
 
 bool StdinIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
-void UseBinaryStdout() { _setmode(_fileno(stdout), _O_BINARY); }
+void UseBinaryStdout() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
 
 std::string ProgramFolder() {
   wchar_t buffer[32768];

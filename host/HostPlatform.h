@@ -17,7 +17,7 @@ void SetProfileVariable(const std::string& folder);
 // A new, empty folder under the system's temporary folder.
 std::optional<std::string> MakeScratchFolder(const std::string& prefix);
 bool StdinIsTerminal();
-// Console lines end in a bare line feed on every system.
+// Console lines and script errors end in a bare line feed on every system.
 void UseBinaryStdout();
 // The folder of this program (for the plugin library beside it).
 std::string ProgramFolder();

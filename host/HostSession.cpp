@@ -341,7 +341,11 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
             OnDrawingThread([&] { text = settings_.DrawAndRead(); });
             std::istringstream rows(text);
             std::string block;
-            for (std::string row; std::getline(rows, row);) block += "  " + row + "\n";
+            for (std::string row; std::getline(rows, row);) {
+              // Dear ImGui's text log ends rows in CR LF on Windows.
+              if (!row.empty() && row.back() == '\r') row.pop_back();
+              block += "  " + row + "\n";
+            }
             std::lock_guard lock(out_mutex_);
             std::fwrite(block.data(), 1, block.size(), out_);
             return Outcome::kContinue;
