@@ -89,6 +89,7 @@ HostSession::HostSession(const HostOptions& options, std::int64_t wall_start, st
   InstallHostEnv(&clock_env_);
   model_.SetFramesPerSecond(options.fps);
   model_.SetLogSink([this](const std::string& line) { PrintLine(line); });
+  model_.KeepReplacedGames(options.render_thread || options.window);
   // A real window draws on the thread that opens it, and main hands it over.
   if (options.render_thread && !options.window) {
     settings_thread_ = std::make_unique<SettingsThread>(&settings_);

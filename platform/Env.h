@@ -32,6 +32,8 @@ class WritableFile {
   virtual Status Append(std::string_view text) = 0;
   // Flushes and closes; a failure means the data may not be on disk.
   virtual Status Close() = 0;
+  // The file's length on disk now (for an append, where it will grow from).
+  virtual Status Size(std::uint64_t* size) = 0;
 };
 
 enum class OpenMode { kTruncate, kAppend };

@@ -44,6 +44,13 @@ class PosixTextFile final : public WritableFile {
     return Status::Ok();
   }
 
+  Status Size(std::uint64_t* size) override {
+    struct stat info;
+    if (::fstat(fd_, &info) != 0) return ErrnoStatus("fstat", errno);
+    *size = static_cast<std::uint64_t>(info.st_size);
+    return Status::Ok();
+  }
+
   Status Close() override {
     const int fd = fd_;
     fd_ = -1;

@@ -25,15 +25,17 @@ FileResult AppendTextLine(Env* env, const std::string& path, std::string_view li
   text.append(line);
   text.push_back('\n');
 
+  std::unique_ptr<WritableFile> file;
+  Status status = env->NewTextFile(path, OpenMode::kAppend, &file);
+  if (!status.ok()) return {FileStep::kOpen, status};
   // Without the length before the append, a failed write could not be cut
   // back, so nothing is written at all.
   std::uint64_t size_before = 0;
-  Status status = env->GetFileSize(path, &size_before);
-  if (!status.ok()) return {FileStep::kOpen, status};
-
-  std::unique_ptr<WritableFile> file;
-  status = env->NewTextFile(path, OpenMode::kAppend, &file);
-  if (!status.ok()) return {FileStep::kOpen, status};
+  status = file->Size(&size_before);
+  if (!status.ok()) {
+    file->Close();
+    return {FileStep::kOpen, status};
+  }
 
   FileStep failed = FileStep::kNone;
   status = file->Append(text);

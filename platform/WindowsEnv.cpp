@@ -40,6 +40,13 @@ class WindowsTextFile final : public WritableFile {
     return Status::Ok();
   }
 
+  Status Size(std::uint64_t* size) override {
+    const __int64 length = _filelengthi64(_fileno(file_));
+    if (length < 0) return Status::Error("size failed");
+    *size = static_cast<std::uint64_t>(length);
+    return Status::Ok();
+  }
+
   Status Close() override {
     std::FILE* file = file_;
     file_ = nullptr;

@@ -21,6 +21,8 @@ class FaultyFile final : public WritableFile {
     return file_->Append(text);
   }
 
+  Status Size(std::uint64_t* size) override { return file_->Size(size); }
+
   Status Close() override {
     Status status = file_->Close();
     if (env_->ShouldFail(FaultOp::kClose)) return Injected(std::errc::io_error);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 #include <limits>
 #include <queue>
 #include <sstream>
@@ -124,11 +126,16 @@ struct HostModel::Impl {
   std::vector<Link> dropped;
   std::unique_ptr<GameObjects> offline_game;
   std::unique_ptr<GameObjects> online_game;
-  // Games replaced by a later one. A plugin may still read one through a
-  // wrapper it took on another thread (a settings tab's export clicked live in
-  // the window while the script changes the game), so they live as long as
-  // the model does.
-  std::vector<std::unique_ptr<GameObjects>> past_games;
+  // Games replaced by a later one. While another thread draws the settings
+  // tab, a plugin may still read one through a wrapper it took there (an
+  // export clicked live while the script changes the game), so they are kept
+  // for a while of real time; without such a thread nothing reads them.
+  struct PastGame {
+    std::chrono::steady_clock::time_point replaced;
+    std::unique_ptr<GameObjects> game;
+  };
+  bool keep_past_games = false;
+  std::deque<PastGame> past_games;
   Identity identity;
   std::string player_name;
   std::unordered_map<int, Rating> ratings;
@@ -173,9 +180,18 @@ struct HostModel::Impl {
     return game;
   }
 
+  void Retire(std::unique_ptr<GameObjects> game) {
+    if (!game || !keep_past_games) return;
+    const auto now = std::chrono::steady_clock::now();
+    while (!past_games.empty() && now - past_games.front().replaced > std::chrono::seconds(2)) {
+      past_games.pop_front();
+    }
+    past_games.push_back(PastGame{now, std::move(game)});
+  }
+
   void Rebuild(const HostModel* model) {
-    if (offline_game) past_games.push_back(std::move(offline_game));
-    if (online_game) past_games.push_back(std::move(online_game));
+    Retire(std::move(offline_game));
+    Retire(std::move(online_game));
     const GameState current = state.load();
     if (current == GameState::kFreeplay || current == GameState::kTraining) {
       MatchSetup offline;
@@ -203,6 +219,11 @@ std::shared_ptr<CVarManagerWrapper> HostModel::NewCVarManager(int owner) {
 
 std::shared_ptr<GameWrapper> HostModel::NewGameWrapper(int owner) {
   return std::make_shared<GameWrapper>(this, owner);
+}
+
+void HostModel::KeepReplacedGames(bool keep) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->keep_past_games = keep;
 }
 
 void HostModel::ForgetOwner(int owner) {

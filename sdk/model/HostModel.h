@@ -91,6 +91,9 @@ class PLUGINSDK_API HostModel {
   // What a host does when it unloads a plugin: its commands go (its saved
   // variables stay, and so do timers it set).
   void ForgetOwner(int owner);
+  // Keeps replaced game objects readable for a while, for hosts that draw the
+  // settings tab on another thread than the one that changes the game.
+  void KeepReplacedGames(bool keep);
 
   // --- Virtual time ---------------------------------------------------------
   std::int64_t NowNanos() const;
