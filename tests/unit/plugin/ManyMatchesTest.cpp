@@ -1,0 +1,37 @@
+// A long session: ten thousand ranked matches, each resolved, leave nothing
+// behind in memory.
+#include <gtest/gtest.h>
+
+#include "tests/support/PluginHarness.h"
+
+namespace {
+
+TEST(ManyMatchesTest, TenThousandMatchesLeaveNoPendingCapture) {
+  PluginHarness harness;
+  TallyLoomMMR& plugin = harness.Load();
+  harness.model().SetAccountText("76561198012345678");
+  harness.model().SetMmr(11, 1000.0f);
+  sdkhost::MatchSetup match;
+  match.playlist_id = 11;
+  match.score_blue = 3;
+  match.score_orange = 1;
+  match.winner = 0;
+  for (int i = 0; i < 10'000; ++i) {
+    harness.model().SetMatch(match);
+    harness.model().FireEvent("Function TAGame.GameEvent_Soccar_TA.OnMatchEnded");
+    harness.model().SetMmr(11, 1000.0f + static_cast<float>(i % 2 == 0 ? 9 : 0));
+    harness.model().SetState(sdkhost::GameState::kMenu);
+    harness.Advance(40);
+  }
+  EXPECT_TRUE(plugin.pendingCaptures.empty());
+  EXPECT_EQ(plugin.lastKnownMmr.size(), 1u);
+  EXPECT_EQ(plugin.lastError, "");
+  // Two lines per match, every one of them whole.
+  const std::string history =
+      PluginHarness::ReadFile(harness.ExportFolder() / "bakkesmod_match_history.jsonl");
+  std::size_t lines = 0;
+  for (char c : history) lines += c == '\n';
+  EXPECT_EQ(lines, 20'000u);
+}
+
+}  // namespace
