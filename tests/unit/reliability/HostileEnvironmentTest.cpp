@@ -265,7 +265,10 @@ TEST_P(HostileProfileNameTest, BothFilesAsInAnyProfile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OutsideAscii, HostileProfileNameTest,
-                         ::testing::Values("\xE7\x8E\xA9\xE5\xAE\xB6 \xF0\x9F\x9A\x80", "Jos\xE9"));
+                         ::testing::Values("\xE7\x8E\xA9\xE5\xAE\xB6 \xF0\x9F\x9A\x80", "Jos\xE9"),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           return info.index == 0 ? "Utf8" : "Latin1";
+                         });
 
 TEST_F(HostileEnvironmentTest, FolderDeletedOrReplacedWhileTheGameRuns) {
   session_.Start();
