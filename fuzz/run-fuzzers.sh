@@ -6,7 +6,7 @@
 # Builds the targets with clang's libFuzzer, ASan and UBSan into
 # $FUZZ_BUILD (default /tmp/tallyloom-fuzz), then fuzzes each one starting
 # from its corpus in fuzz/corpus/<target>. New inputs go to a working corpus
-# in the build folder; with MERGE=1 the ones that add coverage are merged
+# in the build folder; with MERGE=1 the ones that reach new code are merged
 # back into fuzz/corpus/. A failing input is saved in the build folder as
 # crash-*, leak-* or timeout-* and the script exits non-zero.
 set -euo pipefail
@@ -54,7 +54,8 @@ for target in "${targets[@]}"; do
   printf '[ COUNTS   ] %s: %s executions in %s s, corpus %s inputs\n' "$target" "${runs:-0}" \
     "$seconds" "$(find "$work" "$root/fuzz/corpus/$target" -type f | wc -l)"
   if [ "${MERGE:-0}" = 1 ]; then
-    "$out/fuzz-$target" -merge=1 "$root/fuzz/corpus/$target" "$work" >>"$log" 2>&1
+    # New edges only (no hit counts), so that the corpus stays small.
+    "$out/fuzz-$target" -merge=1 -use_counters=0 "$root/fuzz/corpus/$target" "$work" >>"$log" 2>&1
   fi
 done
 echo "[ COUNTS   ] all targets: $total executions"
