@@ -13,8 +13,7 @@ build=$(cd "${1:-$root/build}" && pwd)
 export TZ=UTC
 
 echo "--- fault matrix, hostile environments and game data (in-process)"
-"$build/bin/tallyloom-tests" --gtest_brief=1 \
-  --gtest_filter='FaultMatrixTest.*:HostileEnvironmentTest.*:*HostileProfileNameTest.*:HostileGameDataTest.*'
+"$build/bin/tallyloom-reliability-tests" --gtest_brief=1
 
 echo "--- concurrent readers"
 "$build/bin/tallyloom-concurrent-readers" --host "$build/bin/tallyloom-host"

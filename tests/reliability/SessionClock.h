@@ -3,7 +3,11 @@
 // earlier session: the repeat window of match ends and the freeplay frame
 // throttle. A test that plays many sessions in one process puts this above the
 // harness's environment, so that every session's monotonic clock starts past
-// the previous one, as it would on a real machine.
+// the previous one, as it would on a real machine. The first one starts
+// decades of virtual time in, past whatever sessions ran in the same process
+// before. Sessions of plain harnesses that run after it in the same process
+// would find those two remembering a later time, so the tests that use it
+// have a program of their own.
 #pragma once
 
 #include <atomic>
@@ -18,7 +22,7 @@ class LaterSessionEnv : public platform::EnvWrapper {
   // Wraps and replaces the current default environment for its lifetime.
   LaterSessionEnv()
       : EnvWrapper(platform::Env::Default()),
-        offset_(next_session_.fetch_add(1) * kSessionSpacingNanos) {
+        offset_(kFirstSessionNanos + next_session_.fetch_add(1) * kSessionSpacingNanos) {
     platform::Env::SetDefault(this);
   }
   ~LaterSessionEnv() override { platform::Env::SetDefault(target()); }
@@ -28,9 +32,11 @@ class LaterSessionEnv : public platform::EnvWrapper {
   std::int64_t MonotonicNanos() override { return EnvWrapper::MonotonicNanos() + offset_; }
 
  private:
-  // A million seconds apart: longer than any session runs.
+  // About 73 years in, then a million seconds apart: longer than any session
+  // runs, with room for thousands of sessions.
+  static constexpr std::int64_t kFirstSessionNanos = std::int64_t{1} << 61;
   static constexpr std::int64_t kSessionSpacingNanos = 1'000'000LL * 1'000'000'000LL;
-  static inline std::atomic<std::int64_t> next_session_{1};
+  static inline std::atomic<std::int64_t> next_session_{0};
   std::int64_t offset_;
 };
 

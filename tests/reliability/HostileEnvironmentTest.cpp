@@ -15,8 +15,8 @@
 
 #include "plugin/HookNames.h"
 #include "tests/support/PluginHarness.h"
-#include "tests/unit/reliability/FileChecks.h"
-#include "tests/unit/reliability/SessionClock.h"
+#include "tests/reliability/FileChecks.h"
+#include "tests/reliability/SessionClock.h"
 
 namespace {
 

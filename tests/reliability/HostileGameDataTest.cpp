@@ -11,7 +11,7 @@
 
 #include "plugin/HookNames.h"
 #include "tests/support/PluginHarness.h"
-#include "tests/unit/reliability/SessionClock.h"
+#include "tests/reliability/SessionClock.h"
 
 namespace {
 
