@@ -8,8 +8,8 @@ namespace {
 // the fallback, and the current directory the last resort.
 std::string ProfileFolder() {
   platform::Env* env = platform::Env::Default();
-  if (auto profile = env->GetEnvironmentVariable("USERPROFILE")) return *profile;
-  if (auto home = env->GetEnvironmentVariable("HOME")) return *home;
+  if (auto profile = env->ReadEnvironmentVariable("USERPROFILE")) return *profile;
+  if (auto home = env->ReadEnvironmentVariable("HOME")) return *home;
   return ".";
 }
 

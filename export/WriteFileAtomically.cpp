@@ -29,7 +29,7 @@ bool TallyLoomMMR::WriteFileAtomically(const std::string& targetPath, const std:
     return false;
   }
 
-  if (!env->ReplaceFile(temporaryPath, targetPath).ok()) {
+  if (!env->RenameFile(temporaryPath, targetPath).ok()) {
     LogError("Failed to replace TallyLoom export file.");
     return false;
   }

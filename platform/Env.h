@@ -49,7 +49,7 @@ class Env {
   static void SetDefault(Env* env);
 
   // Absent and present-but-empty are different answers.
-  virtual std::optional<std::string> GetEnvironmentVariable(const std::string& name) = 0;
+  virtual std::optional<std::string> ReadEnvironmentVariable(const std::string& name) = 0;
 
   // Creates the directory and any missing parents; an existing directory is
   // success. The error message is the file-system layer's own description.
@@ -66,7 +66,7 @@ class Env {
   virtual Status TruncateFile(const std::string& path, std::uint64_t size) = 0;
 
   // Moves `from` onto `to` in one step, replacing an existing `to`.
-  virtual Status ReplaceFile(const std::string& from, const std::string& to) = 0;
+  virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
 
   // System clock in whole seconds since 1970.
   virtual std::int64_t NowUnixSeconds() = 0;
@@ -83,8 +83,8 @@ class EnvWrapper : public Env {
   explicit EnvWrapper(Env* target) : target_(target) {}
   Env* target() const { return target_; }
 
-  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override {
-    return target_->GetEnvironmentVariable(name);
+  std::optional<std::string> ReadEnvironmentVariable(const std::string& name) override {
+    return target_->ReadEnvironmentVariable(name);
   }
   Status CreateDirectories(const std::string& path) override {
     return target_->CreateDirectories(path);
@@ -99,8 +99,8 @@ class EnvWrapper : public Env {
   Status TruncateFile(const std::string& path, std::uint64_t size) override {
     return target_->TruncateFile(path, size);
   }
-  Status ReplaceFile(const std::string& from, const std::string& to) override {
-    return target_->ReplaceFile(from, to);
+  Status RenameFile(const std::string& from, const std::string& to) override {
+    return target_->RenameFile(from, to);
   }
   std::int64_t NowUnixSeconds() override { return target_->NowUnixSeconds(); }
   bool ToLocalTime(std::int64_t unix_seconds, std::tm* out) override {

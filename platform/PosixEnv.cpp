@@ -64,7 +64,7 @@ class PosixTextFile final : public WritableFile {
 
 class PosixEnv final : public Env {
  public:
-  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override {
+  std::optional<std::string> ReadEnvironmentVariable(const std::string& name) override {
     const char* value = std::getenv(name.c_str());
     if (value == nullptr) return std::nullopt;
     return std::string(value);
@@ -120,7 +120,7 @@ class PosixEnv final : public Env {
     return Status::Ok();
   }
 
-  Status ReplaceFile(const std::string& from, const std::string& to) override {
+  Status RenameFile(const std::string& from, const std::string& to) override {
     if (::rename(from.c_str(), to.c_str()) != 0) return ErrnoStatus("rename", errno);
     return Status::Ok();
   }

@@ -60,7 +60,7 @@ class WindowsTextFile final : public WritableFile {
 
 class WindowsEnv final : public Env {
  public:
-  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override {
+  std::optional<std::string> ReadEnvironmentVariable(const std::string& name) override {
     const std::wstring wide_name = Utf8ToWide(name);
     SetLastError(ERROR_SUCCESS);
     DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
@@ -121,7 +121,7 @@ class WindowsEnv final : public Env {
     return status;
   }
 
-  Status ReplaceFile(const std::string& from, const std::string& to) override {
+  Status RenameFile(const std::string& from, const std::string& to) override {
     if (!MoveFileExW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
       return LastErrorStatus("replace");

@@ -75,9 +75,9 @@ Status FaultInjectionEnv::NewTextFile(const std::string& path, OpenMode mode,
   return Status::Ok();
 }
 
-Status FaultInjectionEnv::ReplaceFile(const std::string& from, const std::string& to) {
+Status FaultInjectionEnv::RenameFile(const std::string& from, const std::string& to) {
   if (ShouldFail(FaultOp::kReplace)) return Injected(std::errc::permission_denied);
-  return EnvWrapper::ReplaceFile(from, to);
+  return EnvWrapper::RenameFile(from, to);
 }
 
 }  // namespace platform

@@ -26,7 +26,7 @@ class FaultInjectionEnv : public EnvWrapper {
   Status CreateDirectories(const std::string& path) override;
   Status NewTextFile(const std::string& path, OpenMode mode,
                      std::unique_ptr<WritableFile>* result) override;
-  Status ReplaceFile(const std::string& from, const std::string& to) override;
+  Status RenameFile(const std::string& from, const std::string& to) override;
 
   // Used by the files this Env opens.
   bool ShouldFail(FaultOp op);

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "plugin/HookNames.h"
-#include "tests/support/PluginHarness.h"
 #include "tests/reliability/FileChecks.h"
 #include "tests/reliability/SessionClock.h"
+#include "tests/support/PluginHarness.h"
 
 namespace {
 
@@ -33,21 +33,22 @@ class Session {
 
   void Start() {
     h_.Load();
-    h_.model().TypeIntoConsole({"tallyloom_auto_export", "0"});
-    h_.model().SetAccountText("76561198012345678");
-    h_.model().SetMmr(11, 1000.0f);
+    h_.model().console().TypeIntoConsole({"tallyloom_auto_export", "0"});
+    h_.model().game().SetAccountText("76561198012345678");
+    h_.model().game().SetMmr(11, 1000.0f);
     h_.ClearConsole();
   }
-  void Export() { h_.model().TypeIntoConsole({"tallyloom_export_mmr"}); }
+  void Export() { h_.model().console().TypeIntoConsole({"tallyloom_export_mmr"}); }
   void MatchEnds() {
     sdkhost::MatchSetup match;
     match.playlist_id = 11;
     match.score_blue = 3;
     match.score_orange = 1;
     match.winner = 0;
-    h_.model().SetMatch(match);
-    h_.model().FireEvent(kMatchEndedEvent);
-    h_.model().ScheduleAction(1'000'000'000, [this] { h_.model().SetMmr(11, 1009.0f); });
+    h_.model().game().SetMatch(match);
+    h_.model().registrations().FireEvent(kMatchEndedEvent);
+    h_.model().time().ScheduleAction(1'000'000'000,
+                                     [this] { h_.model().game().SetMmr(11, 1009.0f); });
   }
   void RatingSyncs() { h_.Advance(8); }
   void PlayAll() {
@@ -107,9 +108,9 @@ class RootedEnv : public platform::EnvWrapper {
     asked_.push_back("truncate " + path);
     return EnvWrapper::TruncateFile(Map(path), size);
   }
-  platform::Status ReplaceFile(const std::string& from, const std::string& to) override {
+  platform::Status RenameFile(const std::string& from, const std::string& to) override {
     asked_.push_back("replace " + to + " with " + from);
-    return EnvWrapper::ReplaceFile(Map(from), Map(to));
+    return EnvWrapper::RenameFile(Map(from), Map(to));
   }
   const std::vector<std::string>& asked() const { return asked_; }
 

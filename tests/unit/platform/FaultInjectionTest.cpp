@@ -36,10 +36,10 @@ TEST_F(FaultInjectionTest, OnceFailsOnlyTheNextOperation) {
 TEST_F(FaultInjectionTest, AlwaysFailsUntilCleared) {
   env_.Fail(platform::FaultOp::kReplace, true);
   PluginHarness::WriteFile(root_ / "a", "a");
-  EXPECT_FALSE(env_.ReplaceFile((root_ / "a").string(), (root_ / "b").string()).ok());
-  EXPECT_FALSE(env_.ReplaceFile((root_ / "a").string(), (root_ / "b").string()).ok());
+  EXPECT_FALSE(env_.RenameFile((root_ / "a").string(), (root_ / "b").string()).ok());
+  EXPECT_FALSE(env_.RenameFile((root_ / "a").string(), (root_ / "b").string()).ok());
   env_.Clear();
-  EXPECT_TRUE(env_.ReplaceFile((root_ / "a").string(), (root_ / "b").string()).ok());
+  EXPECT_TRUE(env_.RenameFile((root_ / "a").string(), (root_ / "b").string()).ok());
 }
 
 TEST_F(FaultInjectionTest, EachWriteStepReportsWhereItFailed) {

@@ -27,8 +27,8 @@ class PosixEnvTest : public ::testing::Test {
 TEST_F(PosixEnvTest, EnvironmentTellsEmptyFromAbsent) {
   setenv("TALLYLOOM_TEST_EMPTY", "", 1);
   unsetenv("TALLYLOOM_TEST_ABSENT");
-  EXPECT_EQ(env_->GetEnvironmentVariable("TALLYLOOM_TEST_EMPTY"), std::optional<std::string>(""));
-  EXPECT_EQ(env_->GetEnvironmentVariable("TALLYLOOM_TEST_ABSENT"), std::nullopt);
+  EXPECT_EQ(env_->ReadEnvironmentVariable("TALLYLOOM_TEST_EMPTY"), std::optional<std::string>(""));
+  EXPECT_EQ(env_->ReadEnvironmentVariable("TALLYLOOM_TEST_ABSENT"), std::nullopt);
 }
 
 TEST_F(PosixEnvTest, CreateDirectoriesMakesParentsAndAcceptsExisting) {
@@ -62,10 +62,10 @@ TEST_F(PosixEnvTest, ReplaceMovesOverAnExistingFile) {
   const auto from = (root_ / "new").string(), to = (root_ / "old").string();
   PluginHarness::WriteFile(from, "new");
   PluginHarness::WriteFile(to, "old");
-  ASSERT_TRUE(env_->ReplaceFile(from, to).ok());
+  ASSERT_TRUE(env_->RenameFile(from, to).ok());
   EXPECT_EQ(PluginHarness::ReadFile(to), "new");
   EXPECT_FALSE(std::filesystem::exists(from));
-  EXPECT_FALSE(env_->ReplaceFile(from, to).ok());  // nothing left to move
+  EXPECT_FALSE(env_->RenameFile(from, to).ok());  // nothing left to move
 }
 
 TEST_F(PosixEnvTest, OpenFailsInAMissingFolder) {
