@@ -21,8 +21,8 @@ BenchPlugin::BenchPlugin() : model_(&clock_) {
   profile_ = mkdtemp(pattern.data());
   setenv("USERPROFILE", profile_.c_str(), 1);
   platform::Env::SetDefault(nullptr);  // the real OS: real files and clocks
-  model_.SetFramesPerSecond(0);
-  model_.SetLogSink([](const std::string&) {});
+  model_.time().SetFramesPerSecond(0);
+  model_.console().SetLogSink([](const std::string&) {});
   plugin_ = std::make_shared<TallyLoomMMR>();
   plugin_->cvarManager = model_.NewCVarManager(1);
   plugin_->gameWrapper = model_.NewGameWrapper(1);
@@ -37,9 +37,9 @@ BenchPlugin::~BenchPlugin() {
 }
 
 void BenchPlugin::SetUpRatings() {
-  model_.SetAccountText("76561198012345678");
-  model_.SetPlayerName("Bench Player");
+  model_.game().SetAccountText("76561198012345678");
+  model_.game().SetPlayerName("Bench Player");
   const int playlists[] = {10, 11, 13, 27, 28, 29, 30};
   float mmr = 1000.4f;
-  for (int playlist : playlists) model_.SetMmr(playlist, mmr += 37.0f);
+  for (int playlist : playlists) model_.game().SetMmr(playlist, mmr += 37.0f);
 }

@@ -15,7 +15,7 @@ namespace {
 void BM_FrameFloor(benchmark::State& state) {
   platform::VirtualClock clock;
   sdkhost::HostModel model(&clock);
-  model.SetState(sdkhost::GameState::kFreeplay);
+  model.game().SetState(sdkhost::GameState::kFreeplay);
   platform::Env::SetDefault(nullptr);
   auto game = model.NewGameWrapper(1);
   auto first = std::make_shared<bool>(true);
@@ -29,7 +29,7 @@ void BM_FrameFloor(benchmark::State& state) {
     if (!game->IsInFreeplay()) return;
     last.store(platform::Env::Default()->MonotonicNanos(), std::memory_order_relaxed);
   });
-  for (auto _ : state) model.DrawFrame();
+  for (auto _ : state) model.registrations().DrawFrame();
   benchmark::DoNotOptimize(last.load());
 }
 BENCHMARK(BM_FrameFloor);
@@ -37,12 +37,12 @@ BENCHMARK(BM_FrameFloor);
 void RunPluginFrames(benchmark::State& state, bool autoExport) {
   BenchPlugin bench;
   bench.SetUpRatings();
-  bench.model().SetState(sdkhost::GameState::kFreeplay);
+  bench.model().game().SetState(sdkhost::GameState::kFreeplay);
   // The first qualifying frame exports; every frame after it is inside the
   // throttle for the next 10 seconds.
-  bench.model().DrawFrame();
-  if (!autoExport) bench.model().SetCvarValue("tallyloom_auto_export", "0");
-  for (auto _ : state) bench.model().DrawFrame();
+  bench.model().registrations().DrawFrame();
+  if (!autoExport) bench.model().console().SetCvarValue("tallyloom_auto_export", "0");
+  for (auto _ : state) bench.model().registrations().DrawFrame();
 }
 
 void BM_FreeplayFrame(benchmark::State& state) { RunPluginFrames(state, true); }

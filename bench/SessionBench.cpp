@@ -81,11 +81,11 @@ void PlayMatch(BenchPlugin& bench, int index) {
   match.score_blue = 3;
   match.score_orange = 1;
   match.winner = 0;
-  bench.model().SetMatch(match);
-  bench.model().FireEvent("Function TAGame.GameEvent_Soccar_TA.OnMatchEnded");
-  bench.model().SetMmr(11, 1000.0f + static_cast<float>(index % 2 == 0 ? 9 : 0));
-  bench.model().SetState(sdkhost::GameState::kMenu);
-  bench.model().Advance(40'000'000'000);  // attempts, exports and the delayed export
+  bench.model().game().SetMatch(match);
+  bench.model().registrations().FireEvent("Function TAGame.GameEvent_Soccar_TA.OnMatchEnded");
+  bench.model().game().SetMmr(11, 1000.0f + static_cast<float>(index % 2 == 0 ? 9 : 0));
+  bench.model().game().SetState(sdkhost::GameState::kMenu);
+  bench.model().time().Advance(40'000'000'000);  // attempts, exports and the delayed export
 }
 
 void BM_MatchMemory(benchmark::State& state) {

@@ -12,6 +12,7 @@
 #include "host/HostPlatform.h"
 #include "host/SettingsThread.h"
 #include "script/ScriptReader.h"
+#include "sdk/model/GameThread.h"
 
 namespace host {
 namespace {
@@ -87,9 +88,8 @@ HostSession::HostSession(const HostOptions& options, std::int64_t wall_start, st
       clock_env_(&fault_env_, &clock_, wall_start),
       model_(&clock_) {
   InstallHostEnv(&clock_env_);
-  model_.SetFramesPerSecond(options.fps);
-  model_.SetLogSink([this](const std::string& line) { PrintLine(line); });
-  model_.KeepReplacedGames(options.render_thread || options.window);
+  model_.time().SetFramesPerSecond(options.fps);
+  model_.console().SetLogSink([this](const std::string& line) { PrintLine(line); });
   // A real window draws on the thread that opens it, and main hands it over.
   if (options.render_thread && !options.window) {
     settings_thread_ = std::make_unique<SettingsThread>(&settings_);
@@ -98,13 +98,14 @@ HostSession::HostSession(const HostOptions& options, std::int64_t wall_start, st
 }
 
 HostSession::~HostSession() {
+  sdkhost::StopEnforcingGameThread();
   drawing_ = nullptr;
   settings_thread_.reset();
   Flush();
 }
 
 void HostSession::PrintLine(const std::string& text) {
-  const std::int64_t millis = model_.NowNanos() / 1'000'000;
+  const std::int64_t millis = model_.time().NowNanos() / 1'000'000;
   const std::string line = fmt::format("[{}.{:03}] {}\n", millis / 1000, millis % 1000, text);
   std::lock_guard lock(out_mutex_);
   std::fwrite(line.data(), 1, line.size(), out_);
@@ -113,6 +114,10 @@ void HostSession::PrintLine(const std::string& text) {
 void HostSession::Flush() {
   std::lock_guard lock(out_mutex_);
   std::fflush(out_);
+}
+
+void HostSession::BecomeGameThread() {
+  if (options_.render_thread || options_.window) sdkhost::EnforceGameThread();
 }
 
 bool HostSession::LoadPlugin(std::string* error) {
@@ -190,7 +195,7 @@ void HostSession::FollowRealTime() {
                                  [this] { return stop_requested_.load(); })) {
     lock.unlock();
     const Clock::time_point now = Clock::now();
-    model_.Advance(std::chrono::duration_cast<std::chrono::nanoseconds>(now - last).count());
+    model_.time().Advance(std::chrono::duration_cast<std::chrono::nanoseconds>(now - last).count());
     last = now;
     // Someone is watching: console lines show as they come, also in a pipe.
     Flush();
@@ -209,8 +214,8 @@ void HostSession::RequestStop() {
 std::string HostSession::ExportFolderPath() {
   // Where the plugin writes, by the same rule: USERPROFILE, else HOME, else here.
   platform::Env* env = &clock_env_;
-  std::string folder = env->GetEnvironmentVariable("USERPROFILE")
-                           .value_or(env->GetEnvironmentVariable("HOME").value_or("."));
+  std::string folder = env->ReadEnvironmentVariable("USERPROFILE")
+                           .value_or(env->ReadEnvironmentVariable("HOME").value_or("."));
   folder += platform::kPathSeparator;
   folder += ".tallyloom";
   return folder;
@@ -218,13 +223,13 @@ std::string HostSession::ExportFolderPath() {
 
 HostSession::Outcome HostSession::RunConsole(const std::vector<std::string>& words,
                                              std::string* error) {
-  switch (model_.TypeIntoConsole(words)) {
-    case sdkhost::HostModel::ConsoleResult::kDone:
+  switch (model_.console().TypeIntoConsole(words)) {
+    case sdkhost::Console::Result::kDone:
       return Outcome::kContinue;
-    case sdkhost::HostModel::ConsoleResult::kUnknownName:
+    case sdkhost::Console::Result::kUnknownName:
       *error = fmt::format("unknown command \"{}\"", words[0]);
       return Outcome::kError;
-    case sdkhost::HostModel::ConsoleResult::kBadValue:
+    case sdkhost::Console::Result::kBadValue:
       *error = fmt::format("{}: bad value (a console variable takes one number)", words[0]);
       return Outcome::kError;
   }
@@ -236,50 +241,51 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
   return std::visit(
       Overloaded{
           [&](const WaitCommand& c) {
-            model_.Advance(c.nanoseconds);
+            model_.time().Advance(c.nanoseconds);
             return Outcome::kContinue;
           },
           [&](const StateCommand& c) {
-            if (c.state == GameState::kOnline && !model_.HasMatch()) {
+            if (c.state == GameState::kOnline && !model_.game().HasMatch()) {
               *error = "state online: no match has been set up (use match first)";
               return Outcome::kError;
             }
-            model_.SetState(ToModel(c.state));
+            model_.game().SetState(ToModel(c.state));
             return Outcome::kContinue;
           },
           [&](const AccountCommand& c) {
             switch (c.kind) {
               case AccountKind::kNone:
-                model_.SetAccountUid(0);
+                model_.game().SetAccountUid(0);
                 break;
               case AccountKind::kUid:
-                model_.SetAccountUid(c.uid);
+                model_.game().SetAccountUid(c.uid);
                 break;
               case AccountKind::kText:
-                model_.SetAccountText(c.text);
+                model_.game().SetAccountText(c.text);
                 break;
             }
             return Outcome::kContinue;
           },
           [&](const NameCommand& c) {
-            model_.SetPlayerName(c.name);
+            model_.game().SetPlayerName(c.name);
             return Outcome::kContinue;
           },
           [&](const MmrCommand& c) {
             if (!c.value) {
-              model_.SetMmrUnsynced(c.playlist);
+              model_.game().SetMmrUnsynced(c.playlist);
             } else if (c.afterNanoseconds) {
               const int playlist = c.playlist;
               const float value = *c.value;
-              model_.ScheduleAction(*c.afterNanoseconds,
-                                    [this, playlist, value] { model_.SetMmr(playlist, value); });
+              model_.time().ScheduleAction(*c.afterNanoseconds, [this, playlist, value] {
+                model_.game().SetMmr(playlist, value);
+              });
             } else {
-              model_.SetMmr(c.playlist, *c.value);
+              model_.game().SetMmr(c.playlist, *c.value);
             }
             return Outcome::kContinue;
           },
           [&](const SyncingCommand& c) {
-            model_.SetSyncing(c.on);
+            model_.game().SetSyncing(c.on);
             return Outcome::kContinue;
           },
           [&](const MatchCommand& c) {
@@ -300,15 +306,15 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
                 match.winner = c.winnerTeam;
                 break;
             }
-            model_.SetMatch(match);
+            model_.game().SetMatch(match);
             return Outcome::kContinue;
           },
           [&](const EventCommand& c) {
-            model_.FireEvent(c.function);
+            model_.registrations().FireEvent(c.function);
             return Outcome::kContinue;
           },
           [&](const DropCommand& c) {
-            if (!model_.Drop(ToModel(c.target))) {
+            if (!model_.game().Drop(ToModel(c.target))) {
               *error = "drop: there is no current game (state menu or replay)";
               return Outcome::kError;
             }
@@ -396,6 +402,9 @@ HostSession::Outcome HostSession::RunScript(std::istream& in, const std::string&
                                             bool interactive) {
   hostscript::ScriptReader reader(in, name);
   for (;;) {
+    // Work handed to the game thread (a settings button) runs before the next
+    // command, as the game runs it before its next tick.
+    model_.time().RunPosted();
     if (stop_requested_.load()) return Outcome::kQuit;
     if (interactive) {
       Flush();

@@ -38,6 +38,12 @@ class HostSession {
 
   platform::Env* env() { return &clock_env_; }
 
+  // The calling thread is the game thread from now on: it loads the plugin,
+  // runs the scripts, fires the timers and runs GameWrapper::Execute's work.
+  // In sessions that draw on another thread, a game call from any other
+  // thread ends the session (sdk/model/GameThread.h).
+  void BecomeGameThread();
+
   bool LoadPlugin(std::string* error);
   void UnloadPlugin();
 

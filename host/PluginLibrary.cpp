@@ -56,12 +56,12 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std:
     return nullptr;
   }
   if (info->className == nullptr || info->pluginVersion == nullptr ||
-      info->initializeFunc == nullptr || info->deleteFunc == nullptr) {
+      info->initializeFunc == nullptr || info->delFunc == nullptr) {
     *error = fmt::format("{} has an incomplete plugin record", path);
     return nullptr;
   }
   if (FindSymbol(handle, "getPlugin") != reinterpret_cast<void*>(info->initializeFunc) ||
-      FindSymbol(handle, "deleteMe") != reinterpret_cast<void*>(info->deleteFunc)) {
+      FindSymbol(handle, "deleteMe") != reinterpret_cast<void*>(info->delFunc)) {
     *error = fmt::format("{}: the plugin record does not point at getPlugin and deleteMe", path);
     return nullptr;
   }
@@ -75,6 +75,6 @@ std::shared_ptr<BakkesMod::Plugin::BakkesModPlugin>* PluginLibrary::CreatePlugin
       info_->initializeFunc());
 }
 
-void PluginLibrary::DeletePlugin() { info_->deleteFunc(); }
+void PluginLibrary::DeletePlugin() { info_->delFunc(); }
 
 }  // namespace host

@@ -60,6 +60,7 @@ using Outcome = host::HostSession::Outcome;
 // Loads the plugin and plays the demo and the scripts; gives the exit code.
 int PlaySession(host::HostSession& session, const host::HostOptions& options, Outcome* outcome) {
   *outcome = Outcome::kContinue;
+  session.BecomeGameThread();
   std::string error;
   if (!session.LoadPlugin(&error)) {
     std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());

@@ -32,10 +32,11 @@ TALLYLOOM_EXPORT void deleteMe() {
   if (pluginSingleton) pluginSingleton.reset();
 }
 
+// Filled member by member as the host declares the record; the padding of a
+// static record is zero.
 extern "C" {
 TALLYLOOM_VISIBLE BakkesMod::Plugin::PluginInfo exports = {
     BAKKESMOD_PLUGIN_API_VERSION,
-    0,
     __FILE__,
     kPluginClassName,
     kPluginTitle,

@@ -1,5 +1,7 @@
 // The plugin's tab in the host's settings window: the two switches, the
 // status block and two buttons. Everything is read afresh in every frame.
+// Runs on the host's render thread: it reads the plugin's state, sets console
+// variables, logs and runs console commands, but never calls the game.
 #include <imgui.h>
 
 #include <string>
@@ -56,7 +58,13 @@ void TallyLoomMMR::RenderSettings() {
     }
 
     ImGui::Spacing();
-    if (ImGui::Button("Run test export now")) ExportSnapshot(true, "Settings test export");
+    // The host draws this tab on its render thread, which must never call the
+    // game: the export reads the account, the ratings and the game state, so it
+    // runs on the game thread, and its outcome shows from a later frame on.
+    if (ImGui::Button("Run test export now")) {
+      gameWrapper->Execute(
+          Guarded([this](GameWrapper*) { ExportSnapshot(true, "Settings test export"); }));
+    }
     ImGui::SameLine();
     if (ImGui::Button("Log plugin status")) cvarManager->executeCommand("tallyloom_status", true);
     ImGui::Spacing();

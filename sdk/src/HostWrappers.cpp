@@ -6,6 +6,7 @@
 #include "bakkesmod/wrappers/MMRWrapper.h"
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 #include "bakkesmod/wrappers/cvarwrapper.h"
+#include "sdk/model/GameThread.h"
 #include "sdk/model/HostModel.h"
 
 #include <fmt/format.h>
@@ -19,31 +20,33 @@ PluginSettingsWindow::~PluginSettingsWindow() = default;
 CVarWrapper::CVarWrapper(sdkhost::HostModel* model, std::string name)
     : model_(model), name_(std::move(name)) {}
 
-bool CVarWrapper::IsNull() const { return model_ == nullptr || !model_->CvarExists(name_); }
+bool CVarWrapper::IsNull() const {
+  return model_ == nullptr || !model_->console().CvarExists(name_);
+}
 
 void CVarWrapper::bindTo(std::shared_ptr<bool> var) {
-  if (model_ != nullptr) model_->BindCvar(name_, std::move(var));
+  if (model_ != nullptr) model_->console().BindCvar(name_, std::move(var));
 }
 
 void CVarWrapper::setValue(int value) {
-  if (model_ != nullptr) model_->SetCvarValue(name_, std::to_string(value));
+  if (model_ != nullptr) model_->console().SetCvarValue(name_, std::to_string(value));
 }
 
 void CVarWrapper::setValue(float value) {
-  if (model_ != nullptr) model_->SetCvarValue(name_, fmt::format("{}", value));
+  if (model_ != nullptr) model_->console().SetCvarValue(name_, fmt::format("{}", value));
 }
 
 void CVarWrapper::setValue(std::string value) {
-  if (model_ != nullptr) model_->SetCvarValue(name_, value);
+  if (model_ != nullptr) model_->console().SetCvarValue(name_, value);
 }
 
 std::string CVarWrapper::getStringValue() const {
-  return model_ != nullptr ? model_->CvarValue(name_).value_or("") : "";
+  return model_ != nullptr ? model_->console().CvarValue(name_).value_or("") : "";
 }
 
 float CVarWrapper::getFloatValue() const {
   if (model_ == nullptr) return 0;
-  auto info = model_->FindCvar(name_);
+  auto info = model_->console().FindCvar(name_);
   return info ? info->value : 0;
 }
 
@@ -69,7 +72,7 @@ CVarWrapper CVarManagerWrapper::registerCvar(std::string cvar, std::string defau
   info.has_max = hasMax;
   info.max = max;
   info.save_to_config = saveToCfg;
-  model_->RegisterCvar(info);
+  model_->console().RegisterCvar(owner_, info);
   return CVarWrapper(model_, std::move(cvar));
 }
 
@@ -77,69 +80,103 @@ void CVarManagerWrapper::registerNotifier(std::string cvar,
                                           std::function<void(std::vector<std::string>)> notifier,
                                           std::string /*description*/,
                                           unsigned char /*permissions*/) {
-  model_->RegisterNotifier(owner_, cvar, std::move(notifier));
+  model_->console().RegisterNotifier(owner_, cvar, std::move(notifier));
 }
 
 CVarWrapper CVarManagerWrapper::getCvar(std::string cvar) {
-  if (!model_->CvarExists(cvar)) return CVarWrapper();
+  if (!model_->console().CvarExists(cvar)) return CVarWrapper();
   return CVarWrapper(model_, std::move(cvar));
 }
 
 void CVarManagerWrapper::executeCommand(std::string command, bool /*log*/) {
-  model_->ExecuteCommand(command);
+  model_->console().ExecuteCommand(command);
 }
 
-void CVarManagerWrapper::log(std::string text) { model_->Log(text); }
+void CVarManagerWrapper::log(std::string text) { model_->console().Log(text); }
 
 // --- GameWrapper ----------------------------------------------------------------
 
 GameWrapper::GameWrapper(sdkhost::HostModel* model, int owner) : model_(model), owner_(owner) {}
 
 void GameWrapper::HookEvent(std::string eventName, std::function<void(std::string)> callback) {
-  model_->HookEvent(owner_, eventName, std::move(callback));
+  model_->registrations().HookEvent(owner_, eventName, std::move(callback));
 }
 
-void GameWrapper::UnhookEvent(std::string eventName) { model_->UnhookEvent(owner_, eventName); }
+void GameWrapper::UnhookEvent(std::string eventName) {
+  model_->registrations().UnhookEvent(owner_, eventName);
+}
 
 void GameWrapper::RegisterDrawable(std::function<void(CanvasWrapper)> callback) {
-  model_->RegisterDrawable(owner_, std::move(callback));
+  model_->registrations().RegisterDrawable(owner_, std::move(callback));
 }
 
-void GameWrapper::UnregisterDrawables() { model_->UnregisterDrawables(owner_); }
+void GameWrapper::UnregisterDrawables() { model_->registrations().UnregisterDrawables(owner_); }
 
 void GameWrapper::SetTimeout(std::function<void(GameWrapper*)> theLambda, float time) {
-  model_->SetTimeout(this, std::move(theLambda), time);
+  model_->time().ScheduleAction(sdkhost::SecondsToNanos(time),
+                                [this, callback = std::move(theLambda)] { callback(this); });
 }
 
-bool GameWrapper::IsInGame() { return model_->IsInGame(); }
-bool GameWrapper::IsInFreeplay() { return model_->IsInFreeplay(); }
-bool GameWrapper::IsInReplay() { return model_->IsInReplay(); }
+void GameWrapper::Execute(std::function<void(GameWrapper*)> theLambda) {
+  model_->time().Post([this, callback = std::move(theLambda)] { callback(this); });
+}
+
+// Everything below asks the game, which only its own thread may do.
+
+bool GameWrapper::IsInGame() {
+  sdkhost::RequireGameThread("GameWrapper::IsInGame");
+  return model_->game().IsInGame();
+}
+
+bool GameWrapper::IsInFreeplay() {
+  sdkhost::RequireGameThread("GameWrapper::IsInFreeplay");
+  return model_->game().IsInFreeplay();
+}
+
+bool GameWrapper::IsInReplay() {
+  sdkhost::RequireGameThread("GameWrapper::IsInReplay");
+  return model_->game().IsInReplay();
+}
 
 UniqueIDWrapper GameWrapper::GetUniqueID() {
-  const sdkhost::HostModel::Identity identity = model_->CurrentIdentity();
+  sdkhost::RequireGameThread("GameWrapper::GetUniqueID");
+  const sdkhost::Game::Identity identity = model_->game().CurrentIdentity();
   return UniqueIDWrapper(identity.text, identity.uid);
 }
 
-MMRWrapper GameWrapper::GetMMRWrapper() { return MMRWrapper(model_); }
+MMRWrapper GameWrapper::GetMMRWrapper() {
+  sdkhost::RequireGameThread("GameWrapper::GetMMRWrapper");
+  return MMRWrapper(model_);
+}
 
 ServerWrapper GameWrapper::GetCurrentGameState() {
-  return ServerWrapper(model_->CurrentGameState());
+  sdkhost::RequireGameThread("GameWrapper::GetCurrentGameState");
+  return ServerWrapper(model_->game().CurrentGameState());
 }
-ServerWrapper GameWrapper::GetOnlineGame() { return ServerWrapper(model_->OnlineGame()); }
+
+ServerWrapper GameWrapper::GetOnlineGame() {
+  sdkhost::RequireGameThread("GameWrapper::GetOnlineGame");
+  return ServerWrapper(model_->game().OnlineGame());
+}
+
 ServerWrapper GameWrapper::GetGameEventAsServer() {
-  return ServerWrapper(model_->GameEventAsServer());
+  sdkhost::RequireGameThread("GameWrapper::GetGameEventAsServer");
+  return ServerWrapper(model_->game().GameEventAsServer());
 }
 
 // --- MMRWrapper -----------------------------------------------------------------
 
 bool MMRWrapper::IsSyncing(UniqueIDWrapper /*playerID*/) {
-  return model_ != nullptr && model_->IsSyncing();
+  sdkhost::RequireGameThread("MMRWrapper::IsSyncing");
+  return model_ != nullptr && model_->game().IsSyncing();
 }
 
 bool MMRWrapper::IsSynced(UniqueIDWrapper /*playerID*/, int playlistID) {
-  return model_ != nullptr && model_->IsSynced(playlistID);
+  sdkhost::RequireGameThread("MMRWrapper::IsSynced");
+  return model_ != nullptr && model_->game().IsSynced(playlistID);
 }
 
 float MMRWrapper::GetPlayerMMR(UniqueIDWrapper /*playerID*/, int playlistID) {
-  return model_ != nullptr ? model_->PlayerMmr(playlistID) : 0.0f;
+  sdkhost::RequireGameThread("MMRWrapper::GetPlayerMMR");
+  return model_ != nullptr ? model_->game().PlayerMmr(playlistID) : 0.0f;
 }

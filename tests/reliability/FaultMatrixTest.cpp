@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "plugin/HookNames.h"
-#include "tests/support/PluginHarness.h"
 #include "tests/reliability/FileChecks.h"
 #include "tests/reliability/SessionClock.h"
+#include "tests/support/PluginHarness.h"
 
 namespace {
 
@@ -166,8 +166,9 @@ sdkhost::MatchSetup RankedMatch(int playlist, int blue, int orange) {
 }
 
 void SyncLater(PluginHarness& h, int playlist, float value, double seconds) {
-  h.model().ScheduleAction(static_cast<std::int64_t>(seconds * 1e9),
-                           [&h, playlist, value] { h.model().SetMmr(playlist, value); });
+  h.model().time().ScheduleAction(static_cast<std::int64_t>(seconds * 1e9), [&h, playlist, value] {
+    h.model().game().SetMmr(playlist, value);
+  });
 }
 
 struct Step {
@@ -181,20 +182,20 @@ const std::vector<Step>& SessionSteps() {
       {"load, ratings in two playlists",
        [](PluginHarness& h) {
          h.Load();
-         h.model().SetAccountText(kPlayerId);
-         h.model().SetMmr(11, 1000.0f);
-         h.model().SetMmr(13, 1500.4f);
+         h.model().game().SetAccountText(kPlayerId);
+         h.model().game().SetMmr(11, 1000.0f);
+         h.model().game().SetMmr(13, 1500.4f);
        }},
       {"startup export", [](PluginHarness& h) { h.Advance(2); }},
       {"manual export",
        [](PluginHarness& h) {
-         h.model().SetMmr(13, 1512.0f);
-         h.model().TypeIntoConsole({"tallyloom_export_mmr"});
+         h.model().game().SetMmr(13, 1512.0f);
+         h.model().console().TypeIntoConsole({"tallyloom_export_mmr"});
        }},
       {"a won doubles match ends",
        [](PluginHarness& h) {
-         h.model().SetMatch(RankedMatch(11, 3, 1));
-         h.model().FireEvent(kMatchEndedEvent);
+         h.model().game().SetMatch(RankedMatch(11, 3, 1));
+         h.model().registrations().FireEvent(kMatchEndedEvent);
          SyncLater(h, 11, 1009.0f, 1.0);
        }},
       {"its rating syncs: final line and post-match export",
@@ -202,34 +203,34 @@ const std::vector<Step>& SessionSteps() {
       {"periodic and delayed post-match exports", [](PluginHarness& h) { h.Advance(16); }},
       {"freeplay starts and a frame is drawn",
        [](PluginHarness& h) {
-         h.model().SetState(GameState::kFreeplay);
-         h.model().SetPlayerName("Mara \"Q\" \\ \xC3\x9Cnal");
-         h.model().FireEvent(kFreeplayInitEvent);
+         h.model().game().SetState(GameState::kFreeplay);
+         h.model().game().SetPlayerName("Mara \"Q\" \\ \xC3\x9Cnal");
+         h.model().registrations().FireEvent(kFreeplayInitEvent);
          h.Advance(1.5);
-         h.model().DrawFrame();
+         h.model().registrations().DrawFrame();
        }},
       {"a lost match while the service keeps syncing",
        [](PluginHarness& h) {
-         h.model().SetMatch(RankedMatch(11, 0, 2));
-         h.model().SetSyncing(true);
-         h.model().FireEvent(kGameWinnerSetEvent);
+         h.model().game().SetMatch(RankedMatch(11, 0, 2));
+         h.model().game().SetSyncing(true);
+         h.model().registrations().FireEvent(kGameWinnerSetEvent);
          h.Advance(21);
        }},
       {"back in the menus",
        [](PluginHarness& h) {
-         h.model().SetSyncing(false);
-         h.model().SetState(GameState::kMenu);
+         h.model().game().SetSyncing(false);
+         h.model().game().SetState(GameState::kMenu);
          h.Advance(20);
        }},
       {"a Hoops match with no rating before it",
        [](PluginHarness& h) {
-         h.model().SetMatch(RankedMatch(27, 2, 2));
-         h.model().FireEvent(kMatchEndedEvent);
+         h.model().game().SetMatch(RankedMatch(27, 2, 2));
+         h.model().registrations().FireEvent(kMatchEndedEvent);
          SyncLater(h, 27, 1300.0f, 1.0);
          h.Advance(10);
        }},
       {"manual export at the end",
-       [](PluginHarness& h) { h.model().TypeIntoConsole({"tallyloom_export_mmr"}); }},
+       [](PluginHarness& h) { h.model().console().TypeIntoConsole({"tallyloom_export_mmr"}); }},
   };
   return steps;
 }

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "plugin/HookNames.h"
-#include "tests/support/PluginHarness.h"
 #include "tests/reliability/SessionClock.h"
+#include "tests/support/PluginHarness.h"
 
 namespace {
 
@@ -19,18 +19,18 @@ class HostileGameDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
     h_.Load();
-    h_.model().TypeIntoConsole({"tallyloom_auto_export", "0"});
-    h_.model().SetAccountText("76561198012345678");
-    h_.model().SetPlayerName("Mara");
-    h_.model().SetMmr(11, 1000.0f);
+    h_.model().console().TypeIntoConsole({"tallyloom_auto_export", "0"});
+    h_.model().game().SetAccountText("76561198012345678");
+    h_.model().game().SetPlayerName("Mara");
+    h_.model().game().SetMmr(11, 1000.0f);
   }
 
   // Plays one match end and its capture (two equal readings: exact, delta 0)
   // and returns what it appended to the history file.
   std::string Capture(const sdkhost::MatchSetup& match) {
     const std::string before = History();
-    h_.model().SetMatch(match);
-    h_.model().FireEvent(kMatchEndedEvent);
+    h_.model().game().SetMatch(match);
+    h_.model().registrations().FireEvent(kMatchEndedEvent);
     h_.Advance(10);
     return History().substr(before.size());
   }
@@ -91,7 +91,7 @@ TEST_F(HostileGameDataTest, MoreThanTwoTeams) {
 TEST_F(HostileGameDataTest, TheNameNeedsTheGameItsPlayerAndTheReplicationInfo) {
   const std::string nameLine = "  \"display_name\": \"Mara\",\r\n";
   const auto exportHasName = [&] {
-    h_.model().TypeIntoConsole({"tallyloom_export_mmr"});
+    h_.model().console().TypeIntoConsole({"tallyloom_export_mmr"});
     const std::string snapshot = PluginHarness::ReadFile(h_.ExportFolder() / "bakkesmod_mmr.json");
     EXPECT_NE(snapshot.find("\"playlists\""), std::string::npos) << "the export was written";
     return snapshot.find(nameLine) != std::string::npos;
@@ -110,18 +110,18 @@ TEST_F(HostileGameDataTest, TheNameNeedsTheGameItsPlayerAndTheReplicationInfo) {
     SCOPED_TRACE(static_cast<int>(state));
     sdkhost::MatchSetup match;
     match.playlist_id = 11;
-    h_.model().SetMatch(match);
-    h_.model().SetState(state);
+    h_.model().game().SetMatch(match);
+    h_.model().game().SetState(state);
     EXPECT_TRUE(exportHasName());
     for (const auto& missing : links) {
       SCOPED_TRACE(static_cast<int>(missing.link));
-      h_.model().SetState(state);  // whole again
-      ASSERT_TRUE(h_.model().Drop(missing.link));
+      h_.model().game().SetState(state);  // whole again
+      ASSERT_TRUE(h_.model().game().Drop(missing.link));
       EXPECT_EQ(exportHasName(), missing.named);
     }
   }
   for (const sdkhost::GameState state : {sdkhost::GameState::kMenu, sdkhost::GameState::kReplay}) {
-    h_.model().SetState(state);
+    h_.model().game().SetState(state);
     EXPECT_FALSE(exportHasName()) << "no current game";
   }
   EXPECT_EQ(h_.plugin()->lastError, "");

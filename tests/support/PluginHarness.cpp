@@ -40,8 +40,8 @@ PluginHarness::PluginHarness()
   setenv("TZ", "UTC", 1);
   tzset();
   platform::Env::SetDefault(&env_);
-  model_.SetFramesPerSecond(0);
-  model_.SetLogSink([this](const std::string& line) { console_.push_back(line); });
+  model_.time().SetFramesPerSecond(0);
+  model_.console().SetLogSink([this](const std::string& line) { console_.push_back(line); });
 }
 
 PluginHarness::~PluginHarness() {
@@ -82,7 +82,7 @@ void PluginHarness::Unload() {
 }
 
 void PluginHarness::Advance(double seconds) {
-  model_.Advance(static_cast<std::int64_t>(std::llround(seconds * 1e9)));
+  model_.time().Advance(static_cast<std::int64_t>(std::llround(seconds * 1e9)));
 }
 
 std::string PluginHarness::ReadFile(const std::filesystem::path& path) {

@@ -19,7 +19,7 @@ class CaptureQueueTest : public ::testing::Test {
   void SetUp() override {
     plugin_ = &harness_.Load();
     // No exports: the history file is the only file written.
-    harness_.model().TypeIntoConsole({"tallyloom_auto_export", "0"});
+    harness_.model().console().TypeIntoConsole({"tallyloom_auto_export", "0"});
     harness_.ClearConsole();
   }
 
@@ -74,7 +74,7 @@ TEST_F(CaptureQueueTest, TimersOfAFinishedCaptureDoNothing) {
   Access::QueuePendingMatchCapture(*plugin_, Capture(3));
   Access::FinalizePendingMatchCapture(*plugin_, kKey, TallyLoomDeltaState::Exact, 1009);
   const std::string history = History();
-  const std::size_t timers = harness_.model().PendingTimerCount();
+  const std::size_t timers = harness_.model().time().PendingTimerCount();
   harness_.ClearConsole();
 
   // The first attempt's timer still fires for the key; so might a stray one.
@@ -82,7 +82,7 @@ TEST_F(CaptureQueueTest, TimersOfAFinishedCaptureDoNothing) {
   Access::AdvancePendingMatchCapture(*plugin_, "never queued");
   Access::FinalizePendingMatchCapture(*plugin_, kKey, TallyLoomDeltaState::Unknown, 1);
 
-  EXPECT_EQ(harness_.model().PendingTimerCount(), timers);
+  EXPECT_EQ(harness_.model().time().PendingTimerCount(), timers);
   EXPECT_TRUE(harness_.console().empty());
   EXPECT_EQ(History(), history);
   EXPECT_EQ(plugin_->lastKnownMmr.at(11), 1009);

@@ -18,91 +18,91 @@ class AccountLookupTest : public ::testing::Test {
 TEST_F(AccountLookupTest, TextIdFirstThenNumericIdAndNeverZero) {
   EXPECT_FALSE(plugin_->ResolveAccount());  // no id at all
 
-  model().SetAccountUid(76561198000000042ull);
+  model().game().SetAccountUid(76561198000000042ull);
   auto account = plugin_->ResolveAccount();
   ASSERT_TRUE(account);
   EXPECT_EQ(account->playerId, "76561198000000042");
   EXPECT_EQ(account->platform, "steam");
 
-  model().SetAccountUid(18446744073709551615ull);  // twenty digits, no sign
+  model().game().SetAccountUid(18446744073709551615ull);  // twenty digits, no sign
   EXPECT_EQ(plugin_->ResolveAccount()->playerId, "18446744073709551615");
 
-  model().SetAccountText("0123456789abcdef0123456789abcdef");
+  model().game().SetAccountText("0123456789abcdef0123456789abcdef");
   account = plugin_->ResolveAccount();
   ASSERT_TRUE(account);
   EXPECT_EQ(account->playerId, "0123456789abcdef0123456789abcdef");
   EXPECT_EQ(account->platform, "epic");
 
-  model().SetAccountText("0");
+  model().game().SetAccountText("0");
   EXPECT_FALSE(plugin_->ResolveAccount());
-  model().SetAccountText("");  // empty text, numeric id 0
+  model().game().SetAccountText("");  // empty text, numeric id 0
   EXPECT_FALSE(plugin_->ResolveAccount());
-  model().SetAccountText("00");
+  model().game().SetAccountText("00");
   account = plugin_->ResolveAccount();
   ASSERT_TRUE(account);
   EXPECT_EQ(account->platform, "epic");
-  model().SetAccountText(" Mixed Case ");  // taken as the game gives it
+  model().game().SetAccountText(" Mixed Case ");  // taken as the game gives it
   EXPECT_EQ(plugin_->ResolveAccount()->playerId, " Mixed Case ");
 }
 
 TEST_F(AccountLookupTest, DisplayNameNeedsEveryLinkOfTheCurrentGame) {
-  model().SetAccountText("76561198012345678");
-  model().SetPlayerName("Mara");
+  model().game().SetAccountText("76561198012345678");
+  model().game().SetPlayerName("Mara");
   EXPECT_EQ(plugin_->ResolveAccount()->displayName, "");  // menus: no current game
 
-  model().SetState(sdkhost::GameState::kTraining);
+  model().game().SetState(sdkhost::GameState::kTraining);
   EXPECT_EQ(plugin_->ResolveAccount()->displayName, "Mara");
-  ASSERT_TRUE(model().Drop(sdkhost::Link::kPlaylist));  // not part of the chain
+  ASSERT_TRUE(model().game().Drop(sdkhost::Link::kPlaylist));  // not part of the chain
   EXPECT_EQ(plugin_->ResolveAccount()->displayName, "Mara");
-  ASSERT_TRUE(model().Drop(sdkhost::Link::kPri));
+  ASSERT_TRUE(model().game().Drop(sdkhost::Link::kPri));
   auto account = plugin_->ResolveAccount();
   ASSERT_TRUE(account);  // a missing name never stops the account
   EXPECT_EQ(account->displayName, "");
 
-  model().SetState(sdkhost::GameState::kFreeplay);
-  ASSERT_TRUE(model().Drop(sdkhost::Link::kPlayer));
+  model().game().SetState(sdkhost::GameState::kFreeplay);
+  ASSERT_TRUE(model().game().Drop(sdkhost::Link::kPlayer));
   EXPECT_EQ(plugin_->ResolveAccount()->displayName, "");
 }
 
 TEST_F(AccountLookupTest, SyncRulesAndTheSyncingFlag) {
   std::int32_t mmr = 77;
   bool syncing = true;
-  model().SetSyncing(true);
-  model().SetMmr(10, 1500.0f);
+  model().game().SetSyncing(true);
+  model().game().SetMmr(10, 1500.0f);
   // No account: nothing is asked, both outputs hold defined values.
   EXPECT_FALSE(plugin_->TryGetPlaylistMmr(10, mmr, &syncing));
   EXPECT_EQ(mmr, 0);
   EXPECT_FALSE(syncing);
 
-  model().SetAccountText("76561198012345678");
+  model().game().SetAccountText("76561198012345678");
   // Synced while a sync runs: read.
   EXPECT_TRUE(plugin_->TryGetPlaylistMmr(10, mmr, &syncing));
   EXPECT_EQ(mmr, 1500);
   EXPECT_TRUE(syncing);
   // Not synced while a sync runs: no data, and the flag says why.
-  model().SetMmrUnsynced(10);
+  model().game().SetMmrUnsynced(10);
   EXPECT_FALSE(plugin_->TryGetPlaylistMmr(10, mmr, &syncing));
   EXPECT_EQ(mmr, 0);
   EXPECT_TRUE(syncing);
   // Not synced with no sync running: the value is trusted.
-  model().SetSyncing(false);
+  model().game().SetSyncing(false);
   EXPECT_TRUE(plugin_->TryGetPlaylistMmr(10, mmr, &syncing));
   EXPECT_EQ(mmr, 1500);
   EXPECT_FALSE(syncing);
   // A reading that counts as no data fails after the flag was set.
-  model().SetSyncing(true);
-  model().SetMmr(11, 100.0f);
+  model().game().SetSyncing(true);
+  model().game().SetMmr(11, 100.0f);
   EXPECT_FALSE(plugin_->TryGetPlaylistMmr(11, mmr, &syncing));
   EXPECT_TRUE(syncing);
-  model().SetMmr(10, 1500.0f);                       // synced again
+  model().game().SetMmr(10, 1500.0f);                // synced again
   EXPECT_TRUE(plugin_->TryGetPlaylistMmr(10, mmr));  // the flag is optional
 }
 
 TEST_F(AccountLookupTest, CollectionKeepsTableOrderAndRemembersWhatItFound) {
-  model().SetAccountText("76561198012345678");
-  model().SetMmr(28, 640.0f);
-  model().SetMmr(13, 1187.5f);
-  model().SetMmr(12, 900.0f);  // not a ranked playlist
+  model().game().SetAccountText("76561198012345678");
+  model().game().SetMmr(28, 640.0f);
+  model().game().SetMmr(13, 1187.5f);
+  model().game().SetMmr(12, 900.0f);  // not a ranked playlist
   plugin_->lastKnownMmr = {{10, 1000}, {13, 1}};
 
   const std::vector<TallyLoomPlaylistMmr> playlists = plugin_->CollectRankedPlaylists();
@@ -118,7 +118,7 @@ TEST_F(AccountLookupTest, CollectionKeepsTableOrderAndRemembersWhatItFound) {
       {10, 1000}, {13, 1188}, {28, 640}};
   EXPECT_EQ(plugin_->lastKnownMmr, expected);
 
-  model().SetAccountText("0");
+  model().game().SetAccountText("0");
   EXPECT_TRUE(plugin_->CollectRankedPlaylists().empty());
   EXPECT_EQ(plugin_->lastKnownMmr, expected);
 }

@@ -43,8 +43,8 @@ TEST(ExportFailureTest, PeriodicExportsGoOnAfterAnUnexpectedFailure) {
   TallyLoomMMR& plugin = harness.Load();
   ThrowingClockEnv env(platform::Env::Default());
   ScopedEnv installed(&env);
-  harness.model().SetAccountText("76561198012345678");
-  harness.model().SetMmr(11, 1000.0f);
+  harness.model().game().SetAccountText("76561198012345678");
+  harness.model().game().SetMmr(11, 1000.0f);
   harness.Advance(2);  // the startup export
   harness.ClearConsole();
 
@@ -67,10 +67,10 @@ TEST(ExportFailureTest, AFreeplayFrameThatFailsIsReportedNotThrownAtTheHost) {
   TallyLoomMMR& plugin = harness.Load();
   ThrowingClockEnv env(platform::Env::Default());
   ScopedEnv installed(&env);
-  harness.model().SetState(sdkhost::GameState::kFreeplay);
+  harness.model().game().SetState(sdkhost::GameState::kFreeplay);
   env.monotonic_throws = true;
   harness.ClearConsole();
-  EXPECT_NO_THROW(harness.model().DrawFrame());
+  EXPECT_NO_THROW(harness.model().registrations().DrawFrame());
   EXPECT_EQ(plugin.lastError, "Unexpected failure: monotonic clock unavailable");
   EXPECT_EQ(harness.console(),
             std::vector<std::string>{"TallyLoom MMR error: Unexpected failure: monotonic clock "

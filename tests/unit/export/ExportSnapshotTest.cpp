@@ -43,7 +43,7 @@ class ExportSnapshotTest : public ::testing::Test {
 };
 
 TEST_F(ExportSnapshotTest, NoAccountTouchesNothingButTheError) {
-  harness_.model().SetMmr(10, 1500.0f);
+  harness_.model().game().SetMmr(10, 1500.0f);
   plugin_->ExportSnapshot(true, "Manual export");
   EXPECT_EQ(plugin_->lastError, kNoAccount);
   EXPECT_EQ(harness_.console(), std::vector<std::string>{"TallyLoom MMR error: " + kNoAccount});
@@ -53,8 +53,8 @@ TEST_F(ExportSnapshotTest, NoAccountTouchesNothingButTheError) {
 }
 
 TEST_F(ExportSnapshotTest, NoRankedDataWritesNoFile) {
-  harness_.model().SetAccountText("76561198012345678");
-  harness_.model().SetMmr(11, 100.0f);  // the service's "nothing known"
+  harness_.model().game().SetAccountText("76561198012345678");
+  harness_.model().game().SetMmr(11, 100.0f);  // the service's "nothing known"
   plugin_->ExportSnapshot(false, "Menu export");
   EXPECT_EQ(plugin_->lastError, kNoMmr);
   EXPECT_EQ(harness_.console(), std::vector<std::string>{"TallyLoom MMR error: " + kNoMmr});
@@ -64,8 +64,8 @@ TEST_F(ExportSnapshotTest, NoRankedDataWritesNoFile) {
 }
 
 TEST_F(ExportSnapshotTest, FailedWriteKeepsStatusAndFileButRemembersTheRatings) {
-  harness_.model().SetAccountText("76561198012345678");
-  harness_.model().SetMmr(10, 1500.0f);
+  harness_.model().game().SetAccountText("76561198012345678");
+  harness_.model().game().SetMmr(10, 1500.0f);
   std::filesystem::create_directories(harness_.ExportFolder());
   PluginHarness::WriteFile(snapshot_, "earlier\r\n");
   const struct {
@@ -91,8 +91,8 @@ TEST_F(ExportSnapshotTest, FailedWriteKeepsStatusAndFileButRemembersTheRatings) 
 }
 
 TEST_F(ExportSnapshotTest, SuccessSetsEveryStatusFieldAndClearsTheError) {
-  harness_.model().SetAccountText("76561198012345678");
-  harness_.model().SetMmr(13, 1187.5f);
+  harness_.model().game().SetAccountText("76561198012345678");
+  harness_.model().game().SetMmr(13, 1187.5f);
   harness_.Advance(61);  // the startup and periodic exports run first
   harness_.ClearConsole();
   plugin_->lastError = "Failed to replace TallyLoom export file.";
@@ -107,7 +107,7 @@ TEST_F(ExportSnapshotTest, SuccessSetsEveryStatusFieldAndClearsTheError) {
   EXPECT_NE(PluginHarness::ReadFile(snapshot_).find("\"timestamp\": \"2026-12-06T21:01:01\","),
             std::string::npos);
 
-  harness_.model().SetMmr(30, 300.0f);
+  harness_.model().game().SetMmr(30, 300.0f);
   plugin_->ExportSnapshot(false, "Delayed post-match export (MMR sync retry)");
   EXPECT_EQ(plugin_->lastExportReason, "Delayed post-match export (MMR sync retry)");
   EXPECT_EQ(plugin_->lastExportedPlaylistCount, 2);

@@ -18,7 +18,7 @@ TEST(ConsoleRegistrationTest, BothSwitchesAreSavedNumericZeroToOneDefaultOn) {
       {"tallyloom_auto_export", "Automatically export ranked data for TallyLoom"},
   };
   for (const auto& expected : switches) {
-    const std::optional<sdkhost::CvarInfo> info = harness.model().FindCvar(expected.name);
+    const std::optional<sdkhost::CvarInfo> info = harness.model().console().FindCvar(expected.name);
     ASSERT_TRUE(info) << expected.name;
     EXPECT_EQ(info->default_value, "1");
     EXPECT_EQ(info->description, expected.description);
@@ -29,8 +29,8 @@ TEST(ConsoleRegistrationTest, BothSwitchesAreSavedNumericZeroToOneDefaultOn) {
     EXPECT_EQ(info->max, 1.0f);
     EXPECT_TRUE(info->save_to_config);
   }
-  EXPECT_TRUE(harness.model().HasCommand("tallyloom_export_mmr"));
-  EXPECT_TRUE(harness.model().HasCommand("tallyloom_status"));
+  EXPECT_TRUE(harness.model().console().HasCommand("tallyloom_export_mmr"));
+  EXPECT_TRUE(harness.model().console().HasCommand("tallyloom_status"));
 }
 
 TEST(ConsoleRegistrationTest, SwitchesFollowTheirVariablesAcrossAReload) {
@@ -38,7 +38,7 @@ TEST(ConsoleRegistrationTest, SwitchesFollowTheirVariablesAcrossAReload) {
   TallyLoomMMR* plugin = &harness.Load();
   EXPECT_TRUE(*plugin->enabled);
   EXPECT_TRUE(*plugin->autoExportEnabled);
-  harness.model().TypeIntoConsole({"tallyloom_auto_export", "0"});
+  harness.model().console().TypeIntoConsole({"tallyloom_auto_export", "0"});
   EXPECT_FALSE(*plugin->autoExportEnabled);
   EXPECT_TRUE(*plugin->enabled);
 
@@ -46,7 +46,7 @@ TEST(ConsoleRegistrationTest, SwitchesFollowTheirVariablesAcrossAReload) {
   harness.Unload();
   plugin = &harness.Load();
   EXPECT_FALSE(*plugin->autoExportEnabled);
-  harness.model().TypeIntoConsole({"tallyloom_status"});
+  harness.model().console().TypeIntoConsole({"tallyloom_status"});
   EXPECT_EQ(plugin->statusMessage, "Loaded=yes, auto export=no, pending captures=0");
 }
 
@@ -56,29 +56,29 @@ TEST(ExportTriggersTest, EachAutomaticTriggerExportsWithItsOwnReason) {
   // host far later than any other test's so that the first frame may export.
   harness.Advance(1'000'000);
   TallyLoomMMR& plugin = harness.Load();
-  harness.model().SetAccountText("76561198012345678");
-  harness.model().SetMmr(10, 1500.0f);
+  harness.model().game().SetAccountText("76561198012345678");
+  harness.model().game().SetMmr(10, 1500.0f);
 
   harness.Advance(1.5);
   EXPECT_EQ(plugin.lastExportReason, "Startup export");
   harness.Advance(18.5);
   EXPECT_EQ(plugin.lastExportReason, "Menu export");
 
-  harness.model().SetState(sdkhost::GameState::kFreeplay);
-  harness.model().FireEvent(kFreeplayInitEvent);
+  harness.model().game().SetState(sdkhost::GameState::kFreeplay);
+  harness.model().registrations().FireEvent(kFreeplayInitEvent);
   harness.Advance(1.0);
   EXPECT_EQ(plugin.lastExportReason, "Freeplay export");
-  harness.model().DrawFrame();
+  harness.model().registrations().DrawFrame();
   EXPECT_EQ(plugin.lastExportReason, "Freeplay draw export");
   harness.Advance(19.0);
   EXPECT_EQ(plugin.lastExportReason, "Freeplay poll export");
 
-  harness.model().SetState(sdkhost::GameState::kTraining);
-  harness.model().FireEvent(kTrainingStartEvent);
+  harness.model().game().SetState(sdkhost::GameState::kTraining);
+  harness.model().registrations().FireEvent(kTrainingStartEvent);
   harness.Advance(1.0);
   EXPECT_EQ(plugin.lastExportReason, "Training export");
 
-  harness.model().TypeIntoConsole({"tallyloom_export_mmr"});
+  harness.model().console().TypeIntoConsole({"tallyloom_export_mmr"});
   EXPECT_EQ(plugin.lastExportReason, "Manual export");
   EXPECT_EQ(plugin.statusMessage, "Manual test export exported 1 ranked playlists.");
 }

@@ -20,7 +20,7 @@ TEST(LivenessGuardTest, TimersOfADestroyedPluginDoNothing) {
   harness.Advance(60);  // past the startup, periodic and test timers
   EXPECT_EQ(fired, 0);
   EXPECT_TRUE(harness.console().empty());
-  EXPECT_EQ(harness.model().PendingTimerCount(), 0u);  // the periodic chain ended
+  EXPECT_EQ(harness.model().time().PendingTimerCount(), 0u);  // the periodic chain ended
 }
 
 TEST(LivenessGuardTest, TimersWhileAliveStillRun) {
@@ -66,7 +66,7 @@ TEST(LivenessGuardTest, ReloadLeavesExactlyOnePeriodicChain) {
   harness.Load();
   // Old startup and periodic timers are still queued; each fires and dies.
   harness.Advance(100);
-  EXPECT_EQ(harness.model().PendingTimerCount(), 1u);
+  EXPECT_EQ(harness.model().time().PendingTimerCount(), 1u);
 }
 
 }  // namespace

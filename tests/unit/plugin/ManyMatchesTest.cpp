@@ -9,18 +9,18 @@ namespace {
 TEST(ManyMatchesTest, TenThousandMatchesLeaveNoPendingCapture) {
   PluginHarness harness;
   TallyLoomMMR& plugin = harness.Load();
-  harness.model().SetAccountText("76561198012345678");
-  harness.model().SetMmr(11, 1000.0f);
+  harness.model().game().SetAccountText("76561198012345678");
+  harness.model().game().SetMmr(11, 1000.0f);
   sdkhost::MatchSetup match;
   match.playlist_id = 11;
   match.score_blue = 3;
   match.score_orange = 1;
   match.winner = 0;
   for (int i = 0; i < 10'000; ++i) {
-    harness.model().SetMatch(match);
-    harness.model().FireEvent("Function TAGame.GameEvent_Soccar_TA.OnMatchEnded");
-    harness.model().SetMmr(11, 1000.0f + static_cast<float>(i % 2 == 0 ? 9 : 0));
-    harness.model().SetState(sdkhost::GameState::kMenu);
+    harness.model().game().SetMatch(match);
+    harness.model().registrations().FireEvent("Function TAGame.GameEvent_Soccar_TA.OnMatchEnded");
+    harness.model().game().SetMmr(11, 1000.0f + static_cast<float>(i % 2 == 0 ? 9 : 0));
+    harness.model().game().SetState(sdkhost::GameState::kMenu);
     harness.Advance(40);
   }
   EXPECT_TRUE(plugin.pendingCaptures.empty());

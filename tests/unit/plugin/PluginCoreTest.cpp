@@ -24,9 +24,9 @@ TEST(PluginCoreTest, LoadStampsTimeRegistersAndReportsReady) {
   EXPECT_EQ(
       harness.console(),
       std::vector<std::string>{"TallyLoom MMR: Installed and loaded. Automatic export is ready."});
-  EXPECT_TRUE(harness.model().FindCvar("tallyloom_enabled"));
-  EXPECT_TRUE(harness.model().HasCommand("tallyloom_status"));
-  EXPECT_EQ(harness.model().PendingTimerCount(), 2u);  // startup and periodic
+  EXPECT_TRUE(harness.model().console().FindCvar("tallyloom_enabled"));
+  EXPECT_TRUE(harness.model().console().HasCommand("tallyloom_status"));
+  EXPECT_EQ(harness.model().time().PendingTimerCount(), 2u);  // startup and periodic
 }
 
 TEST(PluginCoreTest, LogErrorKeepsStatusAndUsesTheErrorPrefix) {
@@ -39,15 +39,27 @@ TEST(PluginCoreTest, LogErrorKeepsStatusAndUsesTheErrorPrefix) {
   EXPECT_EQ(harness.console(), std::vector<std::string>{"TallyLoom MMR error: x"});
 }
 
-TEST(PluginCoreTest, UnloadRemovesHooksAndDrawableButKeepsVariables) {
+TEST(PluginCoreTest, UnloadRemovesEverythingRegisteredAndReloadRestoresSavedValues) {
   PluginHarness harness;
   harness.Load();
+  ASSERT_TRUE(harness.model().console().SetCvarValue("tallyloom_auto_export", "0"));
   harness.Unload();
-  EXPECT_TRUE(harness.model().FindCvar("tallyloom_auto_export"));
+  // As the host does: variables, commands, hooks and the drawable go.
+  EXPECT_FALSE(harness.model().console().FindCvar("tallyloom_auto_export"));
+  EXPECT_FALSE(harness.model().console().FindCvar("tallyloom_enabled"));
+  EXPECT_FALSE(harness.model().console().HasCommand("tallyloom_export_mmr"));
+  EXPECT_FALSE(harness.model().console().HasCommand("tallyloom_status"));
   // Events and frames after the unload reach nothing.
-  harness.model().FireEvent("Function TAGame.Mutator_Freeplay_TA.Init");
-  harness.model().DrawFrame();
-  EXPECT_EQ(harness.model().PendingTimerCount(), 2u);  // nothing new was set
+  harness.model().registrations().FireEvent("Function TAGame.Mutator_Freeplay_TA.Init");
+  harness.model().registrations().DrawFrame();
+  EXPECT_EQ(harness.model().time().PendingTimerCount(), 2u);  // nothing new was set
+
+  // The saved value comes back with the variable, and reaches the new switch.
+  TallyLoomMMR& again = harness.Load();
+  EXPECT_EQ(harness.model().console().CvarValue("tallyloom_auto_export"), "0");
+  EXPECT_EQ(harness.model().console().CvarValue("tallyloom_enabled"), "1");
+  ASSERT_TRUE(again.autoExportEnabled);
+  EXPECT_FALSE(*again.autoExportEnabled);
 }
 
 TEST(PluginCoreTest, SettingsNameIsTheDisplayName) {

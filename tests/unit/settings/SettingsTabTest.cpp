@@ -51,8 +51,8 @@ class SettingsTabTest : public ::testing::Test {
 
   std::string Folder() const { return harness_.ExportFolder().string(); }
   void GiveAccount() {
-    harness_.model().SetAccountText("76561198012345678");
-    harness_.model().SetMmr(11, 1000.0f);
+    harness_.model().game().SetAccountText("76561198012345678");
+    harness_.model().game().SetMmr(11, 1000.0f);
   }
 
   PluginHarness harness_;
@@ -123,12 +123,12 @@ TEST_F(SettingsTabTest, EachCheckboxSetsItsVariableAndReportsInTheSameFrame) {
     // the status it logged; the variable, and through it the switch, follow.
     EXPECT_TRUE(HasLine(fired, std::string("[ ] ") + c.label)) << fired;
     EXPECT_TRUE(HasLine(fired, std::string("Status: ") + c.off)) << fired;
-    EXPECT_EQ(harness_.model().CvarValue(c.variable), "0");
+    EXPECT_EQ(harness_.model().console().CvarValue(c.variable), "0");
     EXPECT_EQ(harness_.console(), Lines{std::string("TallyLoom MMR: ") + c.off});
 
     ASSERT_TRUE(driver_.Click(c.label, &fired));
     EXPECT_TRUE(HasLine(fired, std::string("[x] ") + c.label)) << fired;
-    EXPECT_EQ(harness_.model().CvarValue(c.variable), "1");
+    EXPECT_EQ(harness_.model().console().CvarValue(c.variable), "1");
     EXPECT_EQ(harness_.console(), (Lines{std::string("TallyLoom MMR: ") + c.off,
                                          std::string("TallyLoom MMR: ") + c.on}));
   }
@@ -140,14 +140,18 @@ TEST_F(SettingsTabTest, ButtonsActOnceAndShowFromTheNextFrame) {
   GiveAccount();
   TallyLoomMMR& plugin = harness_.Load();
   Attach(plugin);
-  harness_.model().SetCvarValue("tallyloom_enabled", "0");
-  harness_.model().SetCvarValue("tallyloom_auto_export", "0");
+  harness_.model().console().SetCvarValue("tallyloom_enabled", "0");
+  harness_.model().console().SetCvarValue("tallyloom_auto_export", "0");
   harness_.ClearConsole();
 
-  // The test export is not gated by either switch.
+  // The test export is not gated by either switch. The click only hands it to
+  // the game thread: nothing is exported until that thread runs it.
   std::string fired;
   ASSERT_TRUE(driver_.Click("Run test export now", &fired));
   EXPECT_TRUE(HasLine(fired, "Last export reason: Not yet exported")) << fired;
+  EXPECT_TRUE(harness_.console().empty());
+  EXPECT_FALSE(std::filesystem::exists(harness_.ExportFolder() / "bakkesmod_mmr.json"));
+  harness_.model().time().RunPosted();
   EXPECT_EQ(harness_.console(),
             Lines{"TallyLoom MMR: Manual test export exported 1 ranked playlists."});
   const std::string next = driver_.DrawAndRead();
@@ -176,7 +180,7 @@ TEST_F(SettingsTabTest, OnlyTheTabsOwnWidgetsCanBeClicked) {
     EXPECT_FALSE(driver_.Click(label)) << label;
   }
   EXPECT_TRUE(harness_.console().empty());
-  EXPECT_EQ(harness_.model().CvarValue("tallyloom_enabled"), "1");
+  EXPECT_EQ(harness_.model().console().CvarValue("tallyloom_enabled"), "1");
 }
 
 }  // namespace

@@ -3,12 +3,17 @@
 #include <cstdint>
 #include <memory>
 
+#include "bakkesmod/plugin/bakkesmodsdk.h"
 #include "bakkesmod/sdk_api.h"
 #include "bakkesmod/wrappers/GameWrapper.h"
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 
-// The plugin interface version this host speaks.
-#define BAKKESMOD_PLUGIN_API_VERSION 95
+// The host's own header brings in the whole Windows API, and with it macros
+// such as ReplaceFile and GetEnvironmentVariable; so does this one, so that a
+// plugin's sources meet here what they meet there.
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace BakkesMod::Plugin {
 
@@ -24,20 +29,27 @@ class BakkesModPlugin {
   virtual void onUnload() {}
 };
 
-enum PLUGINTYPE : std::uint64_t { PLUGINTYPE_NONE = 0 };
+typedef std::uintptr_t (*GetPluginFunc)();
+typedef void (*deleteFunc)();
 
-// The record a plugin library exports as `exports`: the host reads it to check
-// and create the plugin. 64 bytes on 64-bit systems.
+// The record a plugin library exports as `exports`, declared member for member
+// as the host declares it; the host reads it to check and create the plugin.
+// With natural alignment it is 64 bytes on a 64-bit system, with zero padding
+// after the version and after the type in a static record.
 struct PluginInfo {
-  std::int32_t apiBuildVersion;
-  std::int32_t padding;
+  short apiBuildVersion;
   const char* fileName;
   const char* className;
   const char* pluginName;
   const char* pluginVersion;
-  std::uint64_t pluginType;
-  std::uintptr_t (*initializeFunc)();
-  void (*deleteFunc)();
+  // Windows' unsigned long: 32 bits. Where long is wider, the same 32 bits.
+#if defined(_WIN32)
+  const unsigned long pluginType;
+#else
+  const std::uint32_t pluginType;
+#endif
+  GetPluginFunc initializeFunc;
+  deleteFunc delFunc;
 };
 
 }  // namespace BakkesMod::Plugin

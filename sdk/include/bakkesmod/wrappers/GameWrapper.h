@@ -19,9 +19,13 @@ class PLUGINSDK_API GameWrapper {
   void UnhookEvent(std::string eventName);
   void RegisterDrawable(std::function<void(CanvasWrapper)> callback);
   void UnregisterDrawables();
-  // Runs `theLambda` once, `time` seconds from now.
+  // Runs `theLambda` once on the game thread, `time` seconds from now.
   void SetTimeout(std::function<void(GameWrapper*)> theLambda, float time);
+  // Runs `theLambda` on the game thread as soon as it can; the way for code on
+  // another thread (the settings tab's render thread) to reach the game.
+  void Execute(std::function<void(GameWrapper*)> theLambda);
 
+  // Game calls: only from the game thread.
   bool IsInGame();
   bool IsInFreeplay();
   bool IsInReplay();
