@@ -1,14 +1,44 @@
-# Third-party libraries, from Debian's packages. Linux links Debian's builds;
-# the Windows cross-build compiles the same releases from source: {fmt} as a
-# header-only library from Debian's headers, Dear ImGui 1.86 from Debian's
-# source package (fetched into .deps by tools/fetch-imgui-source.sh).
+# Third-party libraries. Linux links Debian's builds. The MinGW cross-build
+# compiles the same releases from source: {fmt} header-only from Debian's
+# headers, Dear ImGui 1.86 from Debian's source package (fetched into .deps by
+# tools/fetch-imgui-source.sh). A Visual C++ build takes {fmt} from vcpkg or
+# another CMake package when it has one, else fetches its sources.
 
 find_package(Threads REQUIRED)
 
-if(NOT WIN32)
+# --- {fmt} ------------------------------------------------------------------------
+if(MSVC)
+  find_package(fmt 9 CONFIG QUIET)
+  if(NOT fmt_FOUND)
+    include(FetchContent)
+    FetchContent_Declare(fmt GIT_REPOSITORY https://github.com/fmtlib/fmt.git GIT_TAG 9.1.0
+                         GIT_SHALLOW TRUE)
+    FetchContent_MakeAvailable(fmt)
+  endif()
+elseif(NOT WIN32)
   find_package(fmt REQUIRED)
+else()
+  # Only the headers, seen through a folder of their own so that the
+  # cross-compiler never sees the rest of /usr/include.
+  set(TALLYLOOM_FMT_HEADERS /usr/include/fmt CACHE PATH "Debian's {fmt} headers")
+  set(fmt_root ${CMAKE_BINARY_DIR}/third_party/fmt-include)
+  file(MAKE_DIRECTORY ${fmt_root})
+  file(CREATE_LINK ${TALLYLOOM_FMT_HEADERS} ${fmt_root}/fmt SYMBOLIC)
+  add_library(fmt_header_only INTERFACE)
+  target_include_directories(fmt_header_only SYSTEM INTERFACE ${fmt_root})
+  target_compile_definitions(fmt_header_only INTERFACE FMT_HEADER_ONLY)
+  add_library(fmt::fmt ALIAS fmt_header_only)
+endif()
 
-  # Debian's Dear ImGui 1.86: headers in /usr/include/imgui, a static libimgui.a.
+# --- Dear ImGui 1.86 for the simulated host ---------------------------------------
+# The plugin compiles the host's Dear ImGui from the SDK folder
+# (cmake/BakkesModSdk.cmake); this is the simulated host's own copy.
+if(NOT TALLYLOOM_SDK_STANDIN)
+  return()
+endif()
+
+if(NOT WIN32)
+  # Debian's: headers in /usr/include/imgui, a static libimgui.a.
   find_path(IMGUI_INCLUDE_DIR imgui.h PATH_SUFFIXES imgui REQUIRED)
   find_library(IMGUI_LIBRARY NAMES libimgui.a imgui REQUIRED)
   find_path(STB_INCLUDE_DIR stb_image_write.h PATH_SUFFIXES stb REQUIRED)
@@ -19,21 +49,11 @@ if(NOT WIN32)
   return()
 endif()
 
-# {fmt}: only its headers, seen through a folder of their own so that the
-# cross-compiler never sees the rest of /usr/include.
-set(TALLYLOOM_FMT_HEADERS /usr/include/fmt CACHE PATH "Debian's {fmt} headers")
-set(fmt_root ${CMAKE_BINARY_DIR}/third_party/fmt-include)
-file(MAKE_DIRECTORY ${fmt_root})
-file(CREATE_LINK ${TALLYLOOM_FMT_HEADERS} ${fmt_root}/fmt SYMBOLIC)
-add_library(fmt_header_only INTERFACE)
-target_include_directories(fmt_header_only SYSTEM INTERFACE ${fmt_root})
-target_compile_definitions(fmt_header_only INTERFACE FMT_HEADER_ONLY)
-add_library(fmt::fmt ALIAS fmt_header_only)
-
 set(TALLYLOOM_IMGUI_SOURCE ${PROJECT_SOURCE_DIR}/.deps/imgui-1.86 CACHE PATH
     "Dear ImGui 1.86 source (tools/fetch-imgui-source.sh)")
 if(NOT EXISTS ${TALLYLOOM_IMGUI_SOURCE}/imgui.cpp)
-  message(FATAL_ERROR "Dear ImGui source missing: run tools/fetch-imgui-source.sh")
+  message(FATAL_ERROR "Dear ImGui source missing: run tools/fetch-imgui-source.sh "
+                      "(./tallyloom build windows does)")
 endif()
 add_library(imgui_windows STATIC
   ${TALLYLOOM_IMGUI_SOURCE}/imgui.cpp

@@ -16,12 +16,14 @@ int main(int argc, char** argv) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length)) return 5;
-  std::printf("FileVersion=%lu.%lu.%lu.%lu\n", HIWORD(fixed->dwFileVersionMS),
-              LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
-              LOWORD(fixed->dwFileVersionLS));
-  std::printf("ProductVersion=%lu.%lu.%lu.%lu\n", HIWORD(fixed->dwProductVersionMS),
-              LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS),
-              LOWORD(fixed->dwProductVersionLS));
+  // HIWORD and LOWORD give int in MinGW's headers and WORD elsewhere.
+  const auto part = [](unsigned value) { return value; };
+  std::printf("FileVersion=%u.%u.%u.%u\n", part(HIWORD(fixed->dwFileVersionMS)),
+              part(LOWORD(fixed->dwFileVersionMS)), part(HIWORD(fixed->dwFileVersionLS)),
+              part(LOWORD(fixed->dwFileVersionLS)));
+  std::printf("ProductVersion=%u.%u.%u.%u\n", part(HIWORD(fixed->dwProductVersionMS)),
+              part(LOWORD(fixed->dwProductVersionMS)), part(HIWORD(fixed->dwProductVersionLS)),
+              part(LOWORD(fixed->dwProductVersionLS)));
 
   struct Translation {
     WORD language;
