@@ -45,9 +45,12 @@ endif()
 add_library(bakkesmod_sdk INTERFACE)
 # The host's headers are the host's: their warnings are not ours.
 target_include_directories(bakkesmod_sdk SYSTEM INTERFACE ${sdk}/include)
-target_link_libraries(bakkesmod_sdk INTERFACE ${sdk_library})
 if(tallyloom_sdk_is_standin)
-  add_dependencies(bakkesmod_sdk pluginsdk)
+  # The same library, named as a target so that it is built first (on Windows
+  # its import library is the folder's lib/pluginsdk.lib).
+  target_link_libraries(bakkesmod_sdk INTERFACE pluginsdk)
+else()
+  target_link_libraries(bakkesmod_sdk INTERFACE ${sdk_library})
 endif()
 
 # --- The host's Dear ImGui ----------------------------------------------------------
