@@ -15,6 +15,8 @@ constexpr float kHeadlessWidth = 1280.0f;
 constexpr float kHeadlessHeight = 800.0f;
 constexpr float kHeadlessFrameSeconds = 1.0f / 60.0f;
 constexpr const char* kWindowTitle = "BakkesMod Settings";
+// Far more than a window and a tab bar need to settle.
+constexpr int kMaxSettleFrames = 20;
 
 }  // namespace
 
@@ -31,6 +33,18 @@ SettingsDriver::SettingsDriver() : context_(ImGui::CreateContext()) {
 }
 
 SettingsDriver::~SettingsDriver() { ImGui::DestroyContext(context_); }
+
+void SettingsDriver::SetTab(BakkesMod::Plugin::PluginSettingsWindow* tab) {
+  tab_ = tab;
+  shown_in_a_row_ = 0;
+}
+
+void SettingsDriver::Settle() {
+  if (tab_ == nullptr) return;
+  for (int i = 0; i < kMaxSettleFrames && shown_in_a_row_ < kSettledFrames; ++i) {
+    Frame(FrameRequest{});
+  }
+}
 
 SettingsDriver::FrameResult SettingsDriver::Frame(const FrameRequest& request) {
   ImGui::SetCurrentContext(context_);
@@ -61,6 +75,7 @@ SettingsDriver::FrameResult SettingsDriver::Frame(const FrameRequest& request) {
     if (ImGui::BeginTabItem(name.c_str())) {
       ImGuiContext& g = *context_;
       ImGuiWindow* window = ImGui::GetCurrentWindow();
+      result.content_shown = tab_ != nullptr && !window->Hidden && !window->SkipItems;
       ImGuiID probe_id = 0;
       if (request.probe_label != nullptr) {
         // The tab item has pushed its ID, so this is the ID the plugin's widget
@@ -97,14 +112,19 @@ SettingsDriver::FrameResult SettingsDriver::Frame(const FrameRequest& request) {
   } else {
     ImGui::EndFrame();
   }
+  shown_in_a_row_ = result.content_shown ? shown_in_a_row_ + 1 : 0;
   return result;
 }
 
-std::string SettingsDriver::DrawAndRead() { return Frame(FrameRequest{.log = true}).text; }
+std::string SettingsDriver::DrawAndRead() {
+  Settle();
+  return Frame(FrameRequest{.log = true}).text;
+}
 
 void SettingsDriver::DrawIdle() { Frame(FrameRequest{}); }
 
 bool SettingsDriver::Click(const std::string& label, std::string* release_text) {
+  Settle();
   const FrameResult probe = Frame(FrameRequest{.probe_label = &label});
   if (!probe.found) return false;
   mouse_ = Mouse{probe.x, probe.y, true};
@@ -120,6 +140,7 @@ bool SettingsDriver::Click(const std::string& label, std::string* release_text) 
 
 bool SettingsDriver::Capture(Image* image) {
   if (backend_ == nullptr) return false;
+  Settle();
   Frame(FrameRequest{.capture = image});
   return true;
 }

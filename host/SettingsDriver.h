@@ -44,8 +44,15 @@ class SettingsDriver {
   SettingsDriver& operator=(const SettingsDriver&) = delete;
 
   ImGuiContext* context() const { return context_; }
-  void SetTab(BakkesMod::Plugin::PluginSettingsWindow* tab) { tab_ = tab; }
+  // A new tab is laid out afresh: see Settle.
+  void SetTab(BakkesMod::Plugin::PluginSettingsWindow* tab);
   void SetBackend(FrameBackend* backend) { backend_ = backend; }
+
+  // Reading, clicking and capturing act on a tab that Dear ImGui has laid out:
+  // each first draws frames until the tab's content has been shown in
+  // kSettledFrames frames in a row. A new window or tab bar, or a tab that
+  // replaces another, shows its content only from its first or second frame.
+  static constexpr int kSettledFrames = 2;
 
   // One frame; the tab's visible text as Dear ImGui's text log renders it.
   std::string DrawAndRead();
@@ -74,16 +81,19 @@ class SettingsDriver {
     Image* capture = nullptr;                  // read the rendered frame back
   };
   struct FrameResult {
+    bool content_shown = false;  // the tab was selected and its window shown
     std::string text;
     bool found = false;
     float x = 0;
     float y = 0;
   };
   FrameResult Frame(const FrameRequest& request);
+  void Settle();
 
   ImGuiContext* context_;
   BakkesMod::Plugin::PluginSettingsWindow* tab_ = nullptr;
   FrameBackend* backend_ = nullptr;
+  int shown_in_a_row_ = 0;  // frames in a row that showed the tab's content
   // Scripted mouse input, which overrides the real mouse while a click runs.
   std::optional<Mouse> mouse_;
 };

@@ -171,6 +171,28 @@ TEST_F(SettingsTabTest, ButtonsActOnceAndShowFromTheNextFrame) {
       HasLine(driver_.DrawAndRead(), "Status: Loaded=no, auto export=no, pending captures=0"));
 }
 
+// A live settings window draws all the time, so the plugin's tab may arrive in
+// a tab bar that has shown another tab: Dear ImGui then shows its content only
+// a frame later. Reading and clicking must still act on the laid-out tab.
+TEST_F(SettingsTabTest, ReadsAndClicksRightAfterTheTabArrivesInALiveWindow) {
+  TallyLoomMMR& plugin = harness_.Load();
+  for (int round = 0; round < 2; ++round) {
+    host::SettingsDriver live;
+    for (int i = 0; i < 3; ++i) live.DrawIdle();  // the window, before the plugin
+    plugin.SetImGuiContext(reinterpret_cast<std::uintptr_t>(live.context()));
+    live.SetTab(&plugin);
+    if (round == 0) {
+      EXPECT_TRUE(HasLine(live.DrawAndRead(), "Plugin version: 2.0.0.7"));
+    } else {
+      harness_.ClearConsole();
+      EXPECT_TRUE(live.Click("Log plugin status"));
+      EXPECT_EQ(harness_.console(),
+                Lines{"TallyLoom MMR: Loaded=yes, auto export=yes, pending captures=0"});
+    }
+    live.SetTab(nullptr);
+  }
+}
+
 TEST_F(SettingsTabTest, OnlyTheTabsOwnWidgetsCanBeClicked) {
   TallyLoomMMR& plugin = harness_.Load();
   Attach(plugin);
