@@ -1,6 +1,6 @@
 #pragma once
 
 namespace host {
-// The built-in demo session: a script in the host's own command language.
+// The built-in demo session: scenarios/demo.tlh, built into the program.
 const char* DemoScript();
 }  // namespace host

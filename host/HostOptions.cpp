@@ -14,7 +14,8 @@ const char* HostUsage() {
          "  --clock YYYY-MM-DDTHH:MM:SS\n"
          "                        local wall-clock time at virtual time 0 (default: now)\n"
          "  --fps N               frames drawn per virtual second (default 60, 0: none)\n"
-         "  --demo                run the built-in demo session\n"
+         "  --demo                run the built-in demo session (narrated)\n"
+         "  --narrate             print each game event a script causes, marked as the host's\n"
          "  --render-thread       draw the settings tab on a second thread\n"
          "  --window              show the settings window in a real window\n"
          "  --help                this text\n"
@@ -56,6 +57,9 @@ bool ParseHostOptions(int argc, char** argv, HostOptions* options, bool* help, s
       options->fps = fps;
     } else if (arg == "--demo") {
       options->demo = true;
+      options->narrate = true;
+    } else if (arg == "--narrate") {
+      options->narrate = true;
     } else if (arg == "--render-thread") {
       options->render_thread = true;
     } else if (arg == "--window") {

@@ -12,6 +12,7 @@ struct HostOptions {
   std::optional<std::string> clock;    // local wall-clock time at virtual time 0
   int fps = 60;
   bool demo = false;
+  bool narrate = false;  // print the game events a script causes
   bool render_thread = false;
   bool window = false;
   std::vector<std::string> scripts;  // "-" is standard input
