@@ -10,8 +10,10 @@
 #include <fmt/format.h>
 
 #include "host/HostPlatform.h"
+#include "host/Narration.h"
 #include "host/SettingsThread.h"
 #include "script/ScriptReader.h"
+#include "script/ScriptWords.h"
 #include "sdk/model/GameThread.h"
 
 namespace host {
@@ -236,8 +238,44 @@ HostSession::Outcome HostSession::RunConsole(const std::vector<std::string>& wor
   return Outcome::kError;
 }
 
+HostSession::Outcome HostSession::Help(const std::string& topic, std::string* error) {
+  std::string text;
+  for (const hostscript::CommandHelp& entry : hostscript::CommandTable()) {
+    if (!topic.empty() && entry.name != topic) continue;
+    text += fmt::format("  {}\n      {}\n", entry.usage, entry.summary);
+  }
+  if (topic.empty()) {
+    text = "Commands, one per line (# starts a comment; docs/host.md has the details):\n" + text +
+           "Any other line is typed into the host console: a console variable alone prints its\n"
+           "value, a variable and a number sets it, a command runs with its words.\n";
+  } else if (text.empty()) {
+    if (model_.console().HasCommand(topic) || model_.console().CvarExists(topic)) {
+      text = fmt::format("  {}\n      a console {} of the plugin, typed into the host console\n",
+                         topic, model_.console().HasCommand(topic) ? "command" : "variable");
+    } else {
+      *error = fmt::format("help: no command \"{}\" (help lists them)", topic);
+      return Outcome::kError;
+    }
+  }
+  std::lock_guard lock(out_mutex_);
+  std::fwrite(text.data(), 1, text.size(), out_);
+  return Outcome::kContinue;
+}
+
 HostSession::Outcome HostSession::Execute(const hostscript::Command& command, std::string* error) {
   using namespace hostscript;
+  // The story line comes before what the plugin does about it; commands that
+  // can be refused tell it once they are accepted.
+  const std::string story = options_.narrate ? Narration(command) : std::string();
+  const auto tell = [&] {
+    if (!story.empty()) PrintLine(story);
+  };
+  const bool refusable = std::holds_alternative<StateCommand>(command) ||
+                         std::holds_alternative<DropCommand>(command) ||
+                         std::holds_alternative<PluginCommand>(command) ||
+                         std::holds_alternative<HoldCommand>(command) ||
+                         std::holds_alternative<ReleaseCommand>(command);
+  if (!refusable) tell();
   return std::visit(
       Overloaded{
           [&](const WaitCommand& c) {
@@ -249,6 +287,7 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
               *error = "state online: no match has been set up (use match first)";
               return Outcome::kError;
             }
+            tell();
             model_.game().SetState(ToModel(c.state));
             return Outcome::kContinue;
           },
@@ -277,6 +316,7 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
               const int playlist = c.playlist;
               const float value = *c.value;
               model_.time().ScheduleAction(*c.afterNanoseconds, [this, playlist, value] {
+                if (options_.narrate) PrintLine(RatingNarration(playlist, value));
                 model_.game().SetMmr(playlist, value);
               });
             } else {
@@ -318,6 +358,7 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
               *error = "drop: there is no current game (state menu or replay)";
               return Outcome::kError;
             }
+            tell();
             return Outcome::kContinue;
           },
           [&](const FaultCommand& c) {
@@ -330,12 +371,14 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
           },
           [&](const PluginCommand& c) {
             if (c.load) {
+              if (!plugin_) tell();
               return LoadPlugin(error) ? Outcome::kContinue : Outcome::kError;
             }
             if (!plugin_) {
               *error = "plugin unload: no plugin is loaded";
               return Outcome::kError;
             }
+            tell();
             UnloadPlugin();
             return Outcome::kContinue;
           },
@@ -363,9 +406,18 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
               return Outcome::kError;
             }
             bool found = false;
-            OnDrawingThread([&] { found = settings_.Click(c.label); });
+            std::vector<std::string> labels;
+            OnDrawingThread([&] {
+              found = settings_.Click(c.label);
+              if (!found) labels = settings_.WidgetLabels();
+            });
             if (!found) {
-              *error = fmt::format("click: the tab has no widget labelled \"{}\"", c.label);
+              std::string known;
+              for (const std::string& label : labels) {
+                known += (known.empty() ? "" : ", ") + hostscript::QuoteWord(label);
+              }
+              *error = fmt::format("click: the tab has no widget labelled {}; its labels: {}",
+                                   hostscript::QuoteWord(c.label), known);
               return Outcome::kError;
             }
             return Outcome::kContinue;
@@ -383,6 +435,7 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
               return Outcome::kError;
             }
             held_files_[c.file] = std::move(held);
+            tell();
             return Outcome::kContinue;
           },
           [&](const ReleaseCommand& c) {
@@ -390,8 +443,10 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
               *error = fmt::format("release: {} is not held", c.file);
               return Outcome::kError;
             }
+            tell();
             return Outcome::kContinue;
           },
+          [&](const HelpCommand& c) { return Help(c.topic, error); },
           [&](const QuitCommand&) { return Outcome::kQuit; },
           [&](const ConsoleCommand& c) { return RunConsole(c.words, error); },
       },

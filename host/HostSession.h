@@ -74,6 +74,7 @@ class HostSession {
   // Runs `work` on the thread that draws the settings window.
   void OnDrawingThread(const std::function<void()>& work);
   Outcome Screenshot(const std::string& path, std::string* error);
+  Outcome Help(const std::string& topic, std::string* error);
 
   HostOptions options_;
   std::FILE* out_;

@@ -4,6 +4,7 @@
 #include <imgui_internal.h>
 
 #include <cfloat>
+#include <sstream>
 
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
 
@@ -123,11 +124,44 @@ std::string SettingsDriver::DrawAndRead() {
 
 void SettingsDriver::DrawIdle() { Frame(FrameRequest{}); }
 
+bool SettingsDriver::Probe(const std::string& label, float* x, float* y) {
+  const FrameResult probe = Frame(FrameRequest{.probe_label = &label});
+  *x = probe.x;
+  *y = probe.y;
+  return probe.found;
+}
+
+std::vector<std::string> SettingsDriver::WidgetLabels() {
+  // Dear ImGui's text log shows a checkbox as "[x] LABEL" or "[ ] LABEL" and a
+  // button as "[ LABEL ]", buttons on one line joined by a space.
+  std::vector<std::string> candidates;
+  std::istringstream rows(DrawAndRead());
+  for (std::string row; std::getline(rows, row);) {
+    if (!row.empty() && row.back() == '\r') row.pop_back();
+    if (row.rfind("[x] ", 0) == 0 || row.rfind("[ ] ", 0) == 0) {
+      candidates.push_back(row.substr(4));
+      continue;
+    }
+    for (std::size_t open = row.find("[ "); open != std::string::npos;
+         open = row.find("[ ", open + 2)) {
+      const std::size_t close = row.find(" ]", open + 2);
+      if (close == std::string::npos) break;
+      candidates.push_back(row.substr(open + 2, close - open - 2));
+    }
+  }
+  std::vector<std::string> labels;
+  for (const std::string& candidate : candidates) {
+    float x = 0, y = 0;
+    if (Probe(candidate, &x, &y)) labels.push_back(candidate);
+  }
+  return labels;
+}
+
 bool SettingsDriver::Click(const std::string& label, std::string* release_text) {
   Settle();
-  const FrameResult probe = Frame(FrameRequest{.probe_label = &label});
-  if (!probe.found) return false;
-  mouse_ = Mouse{probe.x, probe.y, true};
+  float x = 0, y = 0;
+  if (!Probe(label, &x, &y)) return false;
+  mouse_ = Mouse{x, y, true};
   Frame(FrameRequest{});
   mouse_->down = false;
   FrameRequest release;

@@ -61,6 +61,9 @@ class SettingsDriver {
   // has no such widget. `release_text`, when given, receives the text of the
   // frame in which the mouse went up, the frame in which the widget fires.
   bool Click(const std::string& label, std::string* release_text = nullptr);
+  // The labels of the tab's checkboxes and buttons, top to bottom: read from
+  // the text the tab shows and confirmed, each, by finding its widget.
+  std::vector<std::string> WidgetLabels();
   // One frame with no scripted input, as a live host draws continuously.
   void DrawIdle();
   // One frame, read back from the window; false when drawing headless.
@@ -89,6 +92,7 @@ class SettingsDriver {
   };
   FrameResult Frame(const FrameRequest& request);
   void Settle();
+  bool Probe(const std::string& label, float* x, float* y);
 
   ImGuiContext* context_;
   BakkesMod::Plugin::PluginSettingsWindow* tab_ = nullptr;

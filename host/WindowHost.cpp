@@ -8,7 +8,11 @@
 #include <imgui.h>
 #include <stb_image_write.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include <fmt/format.h>
 #include <mutex>
 #include <utility>
 
@@ -143,9 +147,33 @@ bool WindowHost::SavePng(const Image& image, const std::string& path, std::strin
     *error = "the window gave no picture";
     return false;
   }
-  if (stbi_write_png(path.c_str(), image.width, image.height, 3, image.rgb.data(),
-                     image.width * 3) == 0) {
-    *error = "cannot write " + path;
+  // Opened and written here rather than by stb, which gives no reason when
+  // it fails.
+  struct Output {
+    std::FILE* file = nullptr;
+    int error = 0;  // errno of the first failed write
+  } out;
+  out.file = std::fopen(path.c_str(), "wb");
+  if (out.file == nullptr) {
+    *error = fmt::format("cannot write {}: {}", path, std::strerror(errno));
+    return false;
+  }
+  const auto write = [](void* context, void* data, int size) {
+    auto* target = static_cast<Output*>(context);
+    if (target->error == 0 && std::fwrite(data, 1, static_cast<std::size_t>(size), target->file) !=
+                                  static_cast<std::size_t>(size)) {
+      target->error = errno != 0 ? errno : EIO;
+    }
+  };
+  const int encoded = stbi_write_png_to_func(write, &out, image.width, image.height, 3,
+                                             image.rgb.data(), image.width * 3);
+  if (std::fclose(out.file) != 0 && out.error == 0) out.error = errno != 0 ? errno : EIO;
+  if (encoded == 0) {
+    *error = fmt::format("cannot write {}: the picture could not be encoded", path);
+    return false;
+  }
+  if (out.error != 0) {
+    *error = fmt::format("cannot write {}: {}", path, std::strerror(out.error));
     return false;
   }
   return true;

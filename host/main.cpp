@@ -1,8 +1,10 @@
 // tallyloom-host: loads the TallyLoom MMR plugin the way the game's mod host
 // does and plays scripted game sessions on virtual time.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -17,30 +19,78 @@
 #include "host/HostOptions.h"
 #include "host/HostPlatform.h"
 #include "host/HostSession.h"
+#include "host/LocalClock.h"
+#include "script/ScriptWords.h"
 #if TALLYLOOM_HOST_WINDOW
 #include "host/WindowHost.h"
 #endif
 
 namespace {
 
-bool ParseClock(const std::string& text, std::int64_t* unix_seconds) {
-  std::tm local{};
-  int year, month, day, hour, minute, second;
-  char tail = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &year, &month, &day, &hour, &minute,
-                  &second, &tail) != 6) {
+// A script file read whole before the plugin loads, so that a missing or
+// unreadable one is reported before anything runs.
+struct ScriptSource {
+  std::string name;  // as given; "-" is standard input, read as the session goes
+  std::string text;
+};
+
+bool ReadScript(const std::string& name, ScriptSource* script, std::string* error) {
+  script->name = name;
+  if (name == "-") return true;
+  const std::filesystem::path path = std::filesystem::u8path(name);
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    *error = fmt::format("cannot read script {}: it is a folder", name);
     return false;
   }
-  local.tm_year = year - 1900;
-  local.tm_mon = month - 1;
-  local.tm_mday = day;
-  local.tm_hour = hour;
-  local.tm_min = minute;
-  local.tm_sec = second;
-  local.tm_isdst = -1;
-  const std::time_t t = std::mktime(&local);
-  if (t == static_cast<std::time_t>(-1)) return false;
-  *unix_seconds = static_cast<std::int64_t>(t);
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = fmt::format("cannot open script {}: {}", name,
+                         errno != 0 ? std::strerror(errno) : "cannot be opened");
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) {
+    *error = fmt::format("cannot read script {}", name);
+    return false;
+  }
+  script->text = text.str();
+  return true;
+}
+
+// The options a script asks for in lines "# host-options: ...", so that it
+// runs by hand as its scenario test runs it.
+bool ScriptOptions(const ScriptSource& script, std::vector<std::string>* options,
+                   std::string* error) {
+  constexpr std::string_view kPrefix = "# host-options:";
+  std::istringstream lines(script.text);
+  int number = 0;
+  for (std::string line; std::getline(lines, line);) {
+    ++number;
+    if (line.rfind(kPrefix, 0) != 0) continue;
+    std::vector<std::string> words;
+    std::string why;
+    if (!hostscript::SplitWords(std::string_view(line).substr(kPrefix.size()), &words, &why)) {
+      *error = fmt::format("{}:{}: host-options: {}", script.name, number, why);
+      return false;
+    }
+    // Options only: a script cannot name further scripts.
+    std::vector<char*> argv{nullptr};
+    for (std::string& word : words) argv.push_back(word.data());
+    host::HostOptions parsed;
+    bool help = false;
+    if (!host::ParseHostOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &help, &why) ||
+        !parsed.scripts.empty()) {
+      *error = fmt::format("{}:{}: host-options: {}", script.name, number,
+                           help          ? "--help is no option for a script"
+                           : why.empty() ? "only options, no scripts"
+                                         : why);
+      return false;
+    }
+    options->insert(options->end(), words.begin(), words.end());
+  }
   return true;
 }
 
@@ -55,10 +105,26 @@ bool PrepareProfile(const std::string& folder, std::string* error) {
   return true;
 }
 
+// One of the plugin's files as the desktop app reads it: its lines, CR LF
+// line ends read as line ends.
+void PrintExportFile(const char* title, const std::filesystem::path& path) {
+  std::printf("\n%s: %s\n", title, path.string().c_str());
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::printf("  (not written)\n");
+    return;
+  }
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::printf("  %s\n", line.c_str());
+  }
+}
+
 using Outcome = host::HostSession::Outcome;
 
 // Loads the plugin and plays the demo and the scripts; gives the exit code.
-int PlaySession(host::HostSession& session, const host::HostOptions& options, Outcome* outcome) {
+int PlaySession(host::HostSession& session, const host::HostOptions& options,
+                const std::vector<ScriptSource>& scripts, Outcome* outcome) {
   *outcome = Outcome::kContinue;
   session.BecomeGameThread();
   std::string error;
@@ -71,26 +137,21 @@ int PlaySession(host::HostSession& session, const host::HostOptions& options, Ou
     std::istringstream demo(host::DemoScript());
     *outcome = session.RunScript(demo, "demo", false);
   }
-  for (const std::string& script : options.scripts) {
+  for (const ScriptSource& script : scripts) {
     if (*outcome != Outcome::kContinue) break;
-    if (script == "-") {
+    if (script.name == "-") {
       *outcome = session.RunScript(std::cin, "-", host::StdinIsTerminal());
       continue;
     }
-    std::ifstream in(std::filesystem::u8path(script), std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "tallyloom-host: cannot open script %s\n", script.c_str());
-      return 1;
-    }
-    *outcome = session.RunScript(in, script, false);
+    std::istringstream in(script.text);
+    *outcome = session.RunScript(in, script.name, false);
   }
 
   if (options.demo) {
     const std::filesystem::path folder = std::filesystem::u8path(*options.profile) / ".tallyloom";
     session.Flush();
-    std::printf("Snapshot file: %s\n", (folder / "bakkesmod_mmr.json").string().c_str());
-    std::printf("Match history file: %s\n",
-                (folder / "bakkesmod_match_history.jsonl").string().c_str());
+    PrintExportFile("Snapshot file", folder / "bakkesmod_mmr.json");
+    PrintExportFile("Match history file", folder / "bakkesmod_match_history.jsonl");
   }
   session.Flush();
   return *outcome == Outcome::kError ? 1 : 0;
@@ -100,7 +161,8 @@ int PlaySession(host::HostSession& session, const host::HostOptions& options, Ou
 // carries out the settings work; the session plays on a game thread and, once
 // its scripts are done, lets virtual time follow real time until the window is
 // closed. `quit` or a script error closes the window.
-int PlayInWindow(host::HostSession& session, const host::HostOptions& options) {
+int PlayInWindow(host::HostSession& session, const host::HostOptions& options,
+                 const std::vector<ScriptSource>& scripts) {
 #if TALLYLOOM_HOST_WINDOW
   std::string error;
   std::unique_ptr<host::WindowHost> window =
@@ -113,7 +175,7 @@ int PlayInWindow(host::HostSession& session, const host::HostOptions& options) {
   int code = 0;
   std::thread game([&] {
     Outcome outcome = Outcome::kContinue;
-    code = PlaySession(session, options, &outcome);
+    code = PlaySession(session, options, scripts, &outcome);
     if (code == 0 && outcome == Outcome::kContinue) session.FollowRealTime();
     window->Finish();
   });
@@ -126,6 +188,7 @@ int PlayInWindow(host::HostSession& session, const host::HostOptions& options) {
 #else
   (void)session;
   (void)options;
+  (void)scripts;
   std::fprintf(stderr, "tallyloom-host: --window: this build has no window support\n");
   return 1;
 #endif
@@ -144,20 +207,54 @@ int main(int argc, char** argv) {
   host::HostOptions options;
   bool help = false;
   std::string error;
+  const auto usage_error = [](const std::string& message) {
+    std::fprintf(stderr, "tallyloom-host: %s\n%s", message.c_str(), host::HostUsage());
+    return 2;
+  };
   if (!host::ParseHostOptions(argc, argv, &options, &help, &error)) {
     if (help) {
       std::fputs(host::HostUsage(), stdout);
       return 0;
     }
-    std::fprintf(stderr, "tallyloom-host: %s\n%s", error.c_str(), host::HostUsage());
-    return 2;
+    return usage_error(error);
+  }
+
+  // Without a script, a terminal gets an interactive session; anything else
+  // would run nothing.
+  if (options.scripts.empty() && !options.demo && !options.window) {
+    if (!host::StdinIsTerminal()) return usage_error("no script to run");
+    options.scripts.push_back("-");
+  }
+
+  // Every script is read before the plugin loads; their "# host-options:"
+  // come first, so that the command line has the last word.
+  std::vector<ScriptSource> scripts;
+  std::vector<std::string> script_options;
+  for (const std::string& name : options.scripts) {
+    ScriptSource script;
+    if (!ReadScript(name, &script, &error) || !ScriptOptions(script, &script_options, &error)) {
+      std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
+      return 2;
+    }
+    scripts.push_back(std::move(script));
+  }
+  if (!script_options.empty()) {
+    std::vector<char*> combined{argv[0]};
+    for (std::string& option : script_options) combined.push_back(option.data());
+    for (int i = 1; i < argc; ++i) combined.push_back(argv[i]);
+    host::HostOptions with_scripts;
+    if (!host::ParseHostOptions(static_cast<int>(combined.size()), combined.data(), &with_scripts,
+                                &help, &error)) {
+      return usage_error("a script's host-options: " + error);
+    }
+    with_scripts.scripts = options.scripts;
+    options = with_scripts;
   }
 
   std::int64_t wall_start = 0;
   if (options.clock) {
-    if (!ParseClock(*options.clock, &wall_start)) {
-      std::fprintf(stderr, "tallyloom-host: --clock: expected YYYY-MM-DDTHH:MM:SS, got \"%s\"\n",
-                   options.clock->c_str());
+    if (!host::ParseLocalClock(*options.clock, &wall_start, &error)) {
+      std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
       return 2;
     }
   } else {
@@ -181,7 +278,7 @@ int main(int argc, char** argv) {
   }
 
   host::HostSession session(options, wall_start, stdout);
-  if (options.window) return PlayInWindow(session, options);
+  if (options.window) return PlayInWindow(session, options, scripts);
   Outcome outcome = Outcome::kContinue;
-  return PlaySession(session, options, &outcome);
+  return PlaySession(session, options, scripts, &outcome);
 }

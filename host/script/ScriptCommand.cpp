@@ -451,30 +451,52 @@ bool ParseQuit(Parser& p, Command* out) {
   return true;
 }
 
+bool ParseHelp(Parser& p, Command* out) {
+  if (p.size() > 2) return p.Usage();
+  *out = HelpCommand{p.size() == 2 ? p[1] : std::string()};
+  return true;
+}
+
 struct CommandSyntax {
-  std::string_view name;
-  std::string_view usage;
+  CommandHelp help;
   bool (*parse)(Parser& p, Command* out);
 };
 
-constexpr std::array<CommandSyntax, 17> kCommands{{
-    {"wait", "wait SECONDS", ParseWait},
-    {"state", "state menu|freeplay|training|online|replay", ParseState},
-    {"account", "account none | account uid N | account ID", ParseAccount},
-    {"name", "name TEXT", ParseName},
-    {"mmr", "mmr PLAYLIST VALUE [after SECONDS] | mmr PLAYLIST unsynced", ParseMmr},
-    {"syncing", "syncing on|off", ParseSyncing},
-    {"match", "match PLAYLIST BLUE ORANGE [casual] [team T] [winner T|none]", ParseMatch},
-    {"event", "event NAME", ParseEvent},
-    {"drop", "drop playlist|teams|player|pri", ParseDrop},
-    {"fault", "fault mkdir|open|write|close|replace [always] | fault clear", ParseFault},
-    {"plugin", "plugin load|unload", ParsePlugin},
-    {"settings", "settings", ParseSettings},
-    {"click", "click LABEL", ParseClick},
-    {"screenshot", "screenshot FILE", ParseScreenshot},
-    {"hold", "hold FILE none|read|all", ParseHold},
-    {"release", "release FILE", ParseRelease},
-    {"quit", "quit", ParseQuit},
+// The one table of the language: the parser and `help` both read it.
+constexpr std::array<CommandSyntax, 18> kCommands{{
+    {{"wait", "wait SECONDS", "advance virtual time: timers fire and frames are drawn"}, ParseWait},
+    {{"state", "state menu|freeplay|training|online|replay",
+      "what the game reports being in (no event fires)"},
+     ParseState},
+    {{"account", "account none | account uid N | account ID", "the local player's unique id"},
+     ParseAccount},
+    {{"name", "name TEXT", "the local player's name, seen only through the current game"},
+     ParseName},
+    {{"mmr", "mmr PLAYLIST VALUE [after SECONDS] | mmr PLAYLIST unsynced",
+      "what the rating service holds for a playlist, now or later"},
+     ParseMmr},
+    {{"syncing", "syncing on|off", "whether the rating service is syncing"}, ParseSyncing},
+    {{"match", "match PLAYLIST BLUE ORANGE [casual] [team T] [winner T|none]",
+      "an online match (ranked unless casual); switches to state online"},
+     ParseMatch},
+    {{"event", "event NAME",
+      "the game runs function NAME (match-ended, winner-set, freeplay-init, training-start)"},
+     ParseEvent},
+    {{"drop", "drop playlist|teams|player|pri", "the current game loses that link"}, ParseDrop},
+    {{"fault", "fault mkdir|open|write|close|replace [always] | fault clear",
+      "the next (or every) such file operation fails"},
+     ParseFault},
+    {{"plugin", "plugin load|unload", "unload the plugin as the host does, or load it again"},
+     ParsePlugin},
+    {{"settings", "settings", "print what the plugin's settings tab shows"}, ParseSettings},
+    {{"click", "click LABEL", "click the tab's checkbox or button with that label"}, ParseClick},
+    {{"screenshot", "screenshot FILE", "write the window as PNG (with --window)"}, ParseScreenshot},
+    {{"hold", "hold FILE none|read|all",
+      "the desktop app keeps FILE of the export folder open, sharing it so"},
+     ParseHold},
+    {{"release", "release FILE", "the desktop app closes FILE"}, ParseRelease},
+    {{"help", "help [COMMAND]", "the commands, or one command, with their usage"}, ParseHelp},
+    {{"quit", "quit", "end the session"}, ParseQuit},
 }};
 
 bool Parse(const Words& words, Command* out, std::string* error) {
@@ -483,8 +505,8 @@ bool Parse(const Words& words, Command* out, std::string* error) {
     return false;
   }
   for (const CommandSyntax& syntax : kCommands) {
-    if (syntax.name == words[0]) {
-      Parser parser(words, syntax.usage, error);
+    if (syntax.help.name == words[0]) {
+      Parser parser(words, syntax.help.usage, error);
       return syntax.parse(parser, out);
     }
   }
@@ -509,6 +531,12 @@ bool ParseCommand(const std::vector<std::string>& words, Command* out, std::stri
     *error = std::string("cannot parse command: ") + e.what();
   }
   return false;
+}
+
+std::vector<CommandHelp> CommandTable() {
+  std::vector<CommandHelp> table;
+  for (const CommandSyntax& syntax : kCommands) table.push_back(syntax.help);
+  return table;
 }
 
 std::string_view CommandName(const Command& command) {

@@ -165,6 +165,13 @@ struct ReleaseCommand {
   bool operator==(const ReleaseCommand&) const = default;
 };
 
+// `help [COMMAND]`; an empty topic asks for every command.
+struct HelpCommand {
+  static constexpr std::string_view kName = "help";
+  std::string topic{};
+  bool operator==(const HelpCommand&) const = default;
+};
+
 // `quit`
 struct QuitCommand {
   static constexpr std::string_view kName = "quit";
@@ -183,13 +190,23 @@ using Command =
     std::variant<WaitCommand, StateCommand, AccountCommand, NameCommand, MmrCommand, SyncingCommand,
                  MatchCommand, EventCommand, DropCommand, FaultCommand, FaultClearCommand,
                  PluginCommand, SettingsCommand, ClickCommand, ScreenshotCommand, HoldCommand,
-                 ReleaseCommand, QuitCommand, ConsoleCommand>;
+                 ReleaseCommand, HelpCommand, QuitCommand, ConsoleCommand>;
 
 // Parses the words of one line (see SplitWords) into a command. `words` must not be empty: blank
 // lines are no command. Never throws. On failure returns false with *error set to a message that
 // names the command and the offending word, e.g. `wait: bad duration "abc"`; *out is then left
 // unchanged.
 bool ParseCommand(const std::vector<std::string>& words, Command* out, std::string* error);
+
+// One command of the language: its keyword, its usage and what it does.
+struct CommandHelp {
+  std::string_view name;
+  std::string_view usage;
+  std::string_view summary;
+};
+
+// Every command, in the order `help` lists them; from the table the parser uses.
+std::vector<CommandHelp> CommandTable();
 
 // The script keyword of a command (its kName: "wait", "fault" for both fault forms, ...), or
 // "console" for a ConsoleCommand.

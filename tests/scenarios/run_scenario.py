@@ -18,7 +18,8 @@ A line "# profile-name: NAME" names the profile folder (to test unusual names).
 --emulator runs a Windows build of the host (under Wine); the export folder's
 paths it prints use backslashes, which are read as slashes so that the same
 expected output serves both systems.
-A line "# host-options: ..." in the script adds options to the command line.
+A line "# host-options: ..." in the script adds options; the host reads it
+itself, so a scenario run by hand (docs/host.md) gives the same output.
 Every snapshot and history line produced is also parsed strictly and validated
 against the JSON schemas in docs/schemas.
 
@@ -29,7 +30,6 @@ committing: they are the contract with the desktop app).
 import argparse
 import json
 import os
-import shlex
 import shutil
 import subprocess
 import sys
@@ -42,15 +42,6 @@ EXPORT_FOLDER = ".tallyloom"
 def fail(message):
     print(f"FAIL: {message}", file=sys.stderr)
     sys.exit(1)
-
-
-def host_options(script_path):
-    options = []
-    with open(script_path, encoding="utf-8", errors="replace") as script:
-        for line in script:
-            if line.startswith("# host-options:"):
-                options += shlex.split(line[len("# host-options:"):])
-    return options
 
 
 def profile_name(script_path):
@@ -149,7 +140,7 @@ def main():
         command = [args.host, "--profile", profile, "--clock", CLOCK]
         if args.emulator:
             command.insert(0, args.emulator)
-        command += host_options(args.script) + [os.path.basename(args.script)]
+        command += [os.path.basename(args.script)]
         run = subprocess.run(command, cwd=os.path.dirname(os.path.abspath(args.script)),
                              stdin=subprocess.DEVNULL, capture_output=True, env=env, timeout=600)
         files = read_tree(os.path.join(profile, EXPORT_FOLDER))
