@@ -8,21 +8,38 @@
 #include "platform/TextFiles.h"
 #include "plugin/TallyLoomMMR.h"
 
+namespace {
+
+// Where this process's last append left the file, so that the next one needs
+// no look at its end. Appends run one at a time, under the plugin's entry lock.
+platform::KnownLineEnd historyEnd;
+
+}  // namespace
+
 void TallyLoomMMR::AppendMatchHistory(const TallyLoomPendingMatchCapture& capture,
                                       TallyLoomDeltaState state,
                                       const std::optional<std::int32_t>& mmrAfter, bool complete) {
   const std::string line = ComposeHistoryLine(capture, state, mmrAfter, complete);
 
   platform::Env* env = platform::Env::Default();
-  const platform::Status folder = env->CreateDirectories(GetExportFolder());
-  if (!folder.ok()) {
-    LogError(
-        fmt::format("Failed to create TallyLoom folder for match history: {}", folder.message()));
-    return;
+  const std::string path = ExportFilePath(kMatchHistoryFileName);
+  // A failed write or close is rolled back to the previous length, and a file
+  // that ends in a partial line gets a line end first, so every line the
+  // plugin writes is whole. The folder is looked at only when the open fails.
+  platform::FileResult appended = platform::AppendTextLine(env, path, line, &historyEnd);
+  if (appended.failed == platform::FileStep::kOpen) {
+    platform::Status folder;
+    switch (CheckFolderAfterFailedOpen(appended.status, &folder)) {
+      case FolderAfterFailedOpen::kFolderFailed:
+        LogError(fmt::format("Failed to create TallyLoom folder for match history: {}",
+                             folder.message()));
+        return;
+      case FolderAfterFailedOpen::kTryOpenAgain:
+        appended = platform::AppendTextLine(env, path, line, &historyEnd);
+        break;
+      case FolderAfterFailedOpen::kOpenFailed:
+        break;
+    }
   }
-  // A failed write or close is rolled back to the previous length, so the
-  // file only ever holds whole lines.
-  if (!platform::AppendTextLine(env, ExportFilePath(kMatchHistoryFileName), line).ok()) {
-    LogError("Failed to append TallyLoom match history.");
-  }
+  if (!appended.ok()) LogError("Failed to append TallyLoom match history.");
 }

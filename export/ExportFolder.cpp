@@ -22,6 +22,14 @@ std::string GetExportFolder() {
   return folder;
 }
 
+FolderAfterFailedOpen CheckFolderAfterFailedOpen(const platform::Status& open,
+                                                 platform::Status* folder) {
+  *folder = platform::Env::Default()->CreateDirectories(GetExportFolder());
+  if (!folder->ok()) return FolderAfterFailedOpen::kFolderFailed;
+  return open.IsNotFound() ? FolderAfterFailedOpen::kTryOpenAgain
+                           : FolderAfterFailedOpen::kOpenFailed;
+}
+
 std::string ExportFilePath(const char* fileName) {
   std::string path = GetExportFolder();
   path += platform::kPathSeparator;

@@ -11,14 +11,23 @@
 bool TallyLoomMMR::WriteFileAtomically(const std::string& targetPath, const std::string& content) {
   platform::Env* env = platform::Env::Default();
 
-  const platform::Status folder = env->CreateDirectories(GetExportFolder());
-  if (!folder.ok()) {
-    LogError(fmt::format("Failed to create TallyLoom folder: {}", folder.message()));
-    return false;
-  }
-
+  // The folder almost always exists: the file is opened first, and the
+  // folder is looked at only when that fails.
   const std::string temporaryPath = targetPath + kTemporarySuffix;
-  const platform::FileResult written = platform::WriteTextFile(env, temporaryPath, content);
+  platform::FileResult written = platform::WriteTextFile(env, temporaryPath, content);
+  if (written.failed == platform::FileStep::kOpen) {
+    platform::Status folder;
+    switch (CheckFolderAfterFailedOpen(written.status, &folder)) {
+      case FolderAfterFailedOpen::kFolderFailed:
+        LogError(fmt::format("Failed to create TallyLoom folder: {}", folder.message()));
+        return false;
+      case FolderAfterFailedOpen::kTryOpenAgain:
+        written = platform::WriteTextFile(env, temporaryPath, content);
+        break;
+      case FolderAfterFailedOpen::kOpenFailed:
+        break;
+    }
+  }
   if (written.failed == platform::FileStep::kOpen) {
     LogError(fmt::format("Failed to open {}", targetPath));
     return false;

@@ -68,6 +68,8 @@ platform::FaultOp ToFault(hostscript::FaultPoint point) {
       return platform::FaultOp::kClose;
     case hostscript::FaultPoint::kReplace:
       return platform::FaultOp::kReplace;
+    case hostscript::FaultPoint::kCrash:
+      return platform::FaultOp::kCrash;
   }
   return platform::FaultOp::kOpen;
 }

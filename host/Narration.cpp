@@ -134,6 +134,8 @@ std::string Narration(const hostscript::Command& command) {
               case FaultPoint::kReplace:
                 step = "file replace";
                 break;
+              case FaultPoint::kCrash:
+                return std::string("host: the game will die in the middle of the next file write");
             }
             return fmt::format("host: {} {} will fail", c.always ? "every" : "the next", step);
           },

@@ -57,9 +57,13 @@ class Env {
 
   // Opens a file for writing in text mode, without a deny mode, so other
   // processes may read it meanwhile. kTruncate creates or empties it; kAppend
-  // creates it or writes after its end.
+  // creates it or writes after its end. A missing folder on the way gives a
+  // NotFound status: the folder is not made here.
   virtual Status NewTextFile(const std::string& path, OpenMode mode,
                              std::unique_ptr<WritableFile>* result) = 0;
+
+  // The byte at `offset` of an existing file, as it is on disk.
+  virtual Status ReadByteAt(const std::string& path, std::uint64_t offset, char* byte) = 0;
 
   // Size in bytes; a missing file has size 0 and is not an error.
   virtual Status GetFileSize(const std::string& path, std::uint64_t* size) = 0;
@@ -92,6 +96,9 @@ class EnvWrapper : public Env {
   Status NewTextFile(const std::string& path, OpenMode mode,
                      std::unique_ptr<WritableFile>* result) override {
     return target_->NewTextFile(path, mode, result);
+  }
+  Status ReadByteAt(const std::string& path, std::uint64_t offset, char* byte) override {
+    return target_->ReadByteAt(path, offset, byte);
   }
   Status GetFileSize(const std::string& path, std::uint64_t* size) override {
     return target_->GetFileSize(path, size);

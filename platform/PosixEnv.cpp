@@ -20,7 +20,9 @@ namespace platform {
 namespace {
 
 Status ErrnoStatus(const std::string& context, int error) {
-  return Status::Error(context + ": " + std::generic_category().message(error));
+  const std::string message = context + ": " + std::generic_category().message(error);
+  if (error == ENOENT || error == ENOTDIR) return Status::NotFound(message);
+  return Status::Error(message);
 }
 
 class PosixTextFile final : public WritableFile {
@@ -97,6 +99,20 @@ class PosixEnv final : public Env {
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) return ErrnoStatus("open", errno);
     *result = std::make_unique<PosixTextFile>(fd);
+    return Status::Ok();
+  }
+
+  Status ReadByteAt(const std::string& path, std::uint64_t offset, char* byte) override {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ErrnoStatus("open", errno);
+    ssize_t n = 0;
+    do {
+      n = ::pread(fd, byte, 1, static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    const int error = errno;
+    ::close(fd);
+    if (n < 0) return ErrnoStatus("read", error);
+    if (n == 0) return Status::Error("read: no byte there");
     return Status::Ok();
   }
 

@@ -19,12 +19,19 @@ FileResult WriteTextFile(Env* env, const std::string& path, std::string_view con
   return {};
 }
 
-FileResult AppendTextLine(Env* env, const std::string& path, std::string_view line) {
-  std::string text;
-  text.reserve(line.size() + 1);
-  text.append(line);
-  text.push_back('\n');
+namespace {
 
+// What `text` takes on disk in text mode: every line feed becomes CR LF.
+std::uint64_t TextModeSize(std::string_view text) {
+  std::uint64_t size = text.size();
+  for (const char c : text) size += c == '\n' ? 1 : 0;
+  return size;
+}
+
+}  // namespace
+
+FileResult AppendTextLine(Env* env, const std::string& path, std::string_view line,
+                          KnownLineEnd* known) {
   std::unique_ptr<WritableFile> file;
   Status status = env->NewTextFile(path, OpenMode::kAppend, &file);
   if (!status.ok()) return {FileStep::kOpen, status};
@@ -32,10 +39,25 @@ FileResult AppendTextLine(Env* env, const std::string& path, std::string_view li
   // back, so nothing is written at all.
   std::uint64_t size_before = 0;
   status = file->Size(&size_before);
+  bool line_end_first = false;
+  if (status.ok() && size_before > 0 &&
+      !(known != nullptr && known->known && known->path == path && known->size == size_before)) {
+    // Not the end this process's last append left: look at the last byte.
+    char last = 0;
+    status = env->ReadByteAt(path, size_before - 1, &last);
+    line_end_first = last != '\n';
+  }
   if (!status.ok()) {
     file->Close();
+    if (known != nullptr) known->known = false;
     return {FileStep::kOpen, status};
   }
+
+  std::string text;
+  text.reserve(line.size() + 2);
+  if (line_end_first) text.push_back('\n');
+  text.append(line);
+  text.push_back('\n');
 
   FileStep failed = FileStep::kNone;
   status = file->Append(text);
@@ -47,11 +69,14 @@ FileResult AppendTextLine(Env* env, const std::string& path, std::string_view li
     if (!status.ok()) failed = FileStep::kClose;
   }
   if (failed != FileStep::kNone) {
+    if (known != nullptr) known->known = false;
     const Status cut = env->TruncateFile(path, size_before);
     if (!cut.ok())
       status = Status::Error(status.message() + "; cutting back failed: " + cut.message());
+    return {failed, status};
   }
-  return {failed, status};
+  if (known != nullptr) *known = KnownLineEnd{path, size_before + TextModeSize(text), true};
+  return {};
 }
 
 }  // namespace platform

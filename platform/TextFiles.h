@@ -2,6 +2,7 @@
 // step failed so that it can name the failure.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,9 +21,22 @@ struct FileResult {
 // Creates or truncates `path` and writes `content` in one piece (text mode).
 FileResult WriteTextFile(Env* env, const std::string& path, std::string_view content);
 
-// Appends `line` and its line feed in one piece (text mode). When the write or
-// the close fails, the file is cut back to the length it had before, so that a
-// reader never finds a partial line followed by the next one.
-FileResult AppendTextLine(Env* env, const std::string& path, std::string_view line);
+// Where an append of this process left a file's end: a file of that size ends
+// with a line end that this process wrote, so it needs no look.
+struct KnownLineEnd {
+  std::string path;
+  std::uint64_t size = 0;
+  bool known = false;
+};
+
+// Appends `line` and its line feed in one piece (text mode). A file that does
+// not end with a line end (the game died in the middle of an append, or a
+// failed write could not be cut back) gets one first, so that the partial line
+// stands alone and this line is whole; the partial line itself stays. When the
+// write or the close fails, the file is cut back to the length it had before.
+// `known` (may be null) remembers the file's end between appends, so that in
+// the steady state the check reads nothing: open, size, write, close.
+FileResult AppendTextLine(Env* env, const std::string& path, std::string_view line,
+                          KnownLineEnd* known = nullptr);
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <share.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -87,11 +88,24 @@ class WindowsEnv final : public Env {
 
   Status NewTextFile(const std::string& path, OpenMode mode,
                      std::unique_ptr<WritableFile>* result) override {
+    errno = 0;
     std::FILE* file =
         _wfsopen(Utf8ToWide(path).c_str(), mode == OpenMode::kAppend ? L"at" : L"wt", _SH_DENYNO);
-    if (file == nullptr) return Status::Error("open failed");
+    if (file == nullptr) {
+      if (errno == ENOENT || errno == ENOTDIR) return Status::NotFound("open failed");
+      return Status::Error("open failed");
+    }
     *result = std::make_unique<WindowsTextFile>(file);
     return Status::Ok();
+  }
+
+  Status ReadByteAt(const std::string& path, std::uint64_t offset, char* byte) override {
+    std::FILE* file = _wfsopen(Utf8ToWide(path).c_str(), L"rb", _SH_DENYNO);
+    if (file == nullptr) return Status::Error("open failed");
+    const bool read = _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0 &&
+                      std::fread(byte, 1, 1, file) == 1;
+    std::fclose(file);
+    return read ? Status::Ok() : Status::Error("read failed");
   }
 
   Status GetFileSize(const std::string& path, std::uint64_t* size) override {

@@ -172,12 +172,13 @@ constexpr std::array<Keyword<HoldSharing>, 3> kHoldSharings{{
     {"all", HoldSharing::kAll},
 }};
 
-constexpr std::array<Keyword<FaultPoint>, 5> kFaultPoints{{
+constexpr std::array<Keyword<FaultPoint>, 6> kFaultPoints{{
     {"mkdir", FaultPoint::kMkdir},
     {"open", FaultPoint::kOpen},
     {"write", FaultPoint::kWrite},
     {"close", FaultPoint::kClose},
     {"replace", FaultPoint::kReplace},
+    {"crash", FaultPoint::kCrash},
 }};
 
 constexpr std::array<Keyword<bool>, 2> kPluginActions{{{"load", true}, {"unload", false}}};
@@ -396,6 +397,7 @@ bool ParseFault(Parser& p, Command* out) {
   fault.point = point->value;
   if (p.size() == 3) {
     if (p[2] != "always") return p.Fail("expected \"always\" but got " + Shown(p[2]));
+    if (fault.point == FaultPoint::kCrash) return p.Fail("a crash happens once");
     fault.always = true;
   }
   *out = fault;
@@ -483,8 +485,9 @@ constexpr std::array<CommandSyntax, 18> kCommands{{
       "the game runs function NAME (match-ended, winner-set, freeplay-init, training-start)"},
      ParseEvent},
     {{"drop", "drop playlist|teams|player|pri", "the current game loses that link"}, ParseDrop},
-    {{"fault", "fault mkdir|open|write|close|replace [always] | fault clear",
-      "the next (or every) such file operation fails"},
+    {{"fault", "fault mkdir|open|write|close|replace [always] | fault crash | fault clear",
+      "the next (or every) such file operation fails; crash: the next write stores half its "
+      "bytes and the process ends at once"},
      ParseFault},
     {{"plugin", "plugin load|unload", "unload the plugin as the host does, or load it again"},
      ParsePlugin},

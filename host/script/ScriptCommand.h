@@ -104,9 +104,9 @@ struct DropCommand {
   bool operator==(const DropCommand&) const = default;
 };
 
-enum class FaultPoint { kMkdir, kOpen, kWrite, kClose, kReplace };
+enum class FaultPoint { kMkdir, kOpen, kWrite, kClose, kReplace, kCrash };
 
-// `fault mkdir|open|write|close|replace [always]`
+// `fault mkdir|open|write|close|replace [always]`, `fault crash`
 struct FaultCommand {
   static constexpr std::string_view kName = "fault";
   FaultPoint point = FaultPoint::kMkdir;

@@ -1,5 +1,7 @@
 #include "platform/testing/FaultInjectionEnv.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <system_error>
 
 namespace platform {
@@ -13,6 +15,12 @@ class FaultyFile final : public WritableFile {
       : env_(env), file_(std::move(file)) {}
 
   Status Append(std::string_view text) override {
+    if (env_->ShouldFail(FaultOp::kCrash)) {
+      file_->Append(text.substr(0, text.size() / 2));
+      // What the process printed so far is kept; nothing of it runs on.
+      std::fflush(nullptr);
+      std::_Exit(kCrashExitCode);
+    }
     if (env_->ShouldFail(FaultOp::kWrite)) {
       // A torn write: half of the bytes reach the file.
       file_->Append(text.substr(0, text.size() / 2));

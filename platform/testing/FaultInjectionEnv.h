@@ -1,6 +1,7 @@
 // An Env that makes chosen operations fail, for tests and the simulated host.
 // A failed write stores part of its bytes first, as a full disk would, so that
-// tests see what a torn write leaves behind.
+// tests see what a torn write leaves behind. A crash stores half of a write's
+// bytes and then ends the process at once, as a game that dies mid-write.
 #pragma once
 
 #include <array>
@@ -10,8 +11,11 @@
 
 namespace platform {
 
-enum class FaultOp { kMkdir, kOpen, kWrite, kClose, kReplace };
-inline constexpr int kFaultOpCount = 5;
+enum class FaultOp { kMkdir, kOpen, kWrite, kClose, kReplace, kCrash };
+inline constexpr int kFaultOpCount = 6;
+
+// The exit status of a process ended by an injected crash.
+inline constexpr int kCrashExitCode = 99;
 
 class FaultInjectionEnv : public EnvWrapper {
  public:

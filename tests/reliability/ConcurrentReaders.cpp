@@ -75,19 +75,19 @@ struct Plan {
   int failedExports = 0;
 };
 
-const char* const kSnapshotFaults[] = {"mkdir", "open", "write", "close", "replace"};
-const char* const kHistoryFaults[] = {"mkdir", "open", "write", "close"};
+// The folder exists throughout, so it is never made and a mkdir fault could
+// not strike.
+const char* const kSnapshotFaults[] = {"open", "write", "close", "replace"};
+const char* const kHistoryFaults[] = {"open", "write", "close"};
 
 std::string SnapshotFailure(const std::string& op, const std::string& target) {
-  if (op == "mkdir") return "Failed to create TallyLoom folder: Input/output error";
   if (op == "open") return "Failed to open " + target;
   if (op == "replace") return "Failed to replace TallyLoom export file.";
   return "Failed to write " + target;
 }
 
-std::string HistoryFailure(const std::string& op) {
-  return op == "mkdir" ? "Failed to create TallyLoom folder for match history: Input/output error"
-                       : "Failed to append TallyLoom match history.";
+std::string HistoryFailure(const std::string&) {
+  return "Failed to append TallyLoom match history.";
 }
 
 std::string SnapshotText(int duel, int doubles, const std::string& timestamp) {
@@ -139,7 +139,7 @@ Plan MakePlan(const std::string& snapshotPath) {
       const int duel = 1001 + exportIndex;  // tells the versions apart
       s += fmt::format("mmr 10 {}\n", duel);
       if (exportIndex % 250 == 125) {
-        const std::string op = kSnapshotFaults[(exportIndex / 250) % 5];
+        const std::string op = kSnapshotFaults[(exportIndex / 250) % 4];
         s += "fault " + op + "\n";
         plan.console +=
             ConsoleLine(start * 1000, "TallyLoom MMR error: " + SnapshotFailure(op, snapshotPath));
@@ -173,8 +173,8 @@ Plan MakePlan(const std::string& snapshotPath) {
       }
     };
     std::optional<std::string> pendingFault, finalFault;
-    if (round % 50 == 10) pendingFault = kHistoryFaults[(round / 50) % 4];
-    if (round % 50 == 35) finalFault = kHistoryFaults[(round / 50 + 1) % 4];
+    if (round % 50 == 10) pendingFault = kHistoryFaults[(round / 50) % 3];
+    if (round % 50 == 35) finalFault = kHistoryFaults[(round / 50 + 1) % 3];
     if (pendingFault) s += "fault " + *pendingFault + "\n";
     s += "event match-ended\n";
     line(HistoryLine(stamp, blue, orange, before, std::nullopt), pendingFault, start);

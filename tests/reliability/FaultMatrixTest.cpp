@@ -49,11 +49,15 @@ const char* OpName(FaultOp op) {
       return "close";
     case FaultOp::kReplace:
       return "replace";
+    case FaultOp::kCrash:
+      return "crash";
   }
   return "?";
 }
 
-// The history file is appended in place: it has no replace step.
+// The history file is appended in place: it has no replace step. The folder
+// is made only when an open finds it missing: in this session, at the first
+// write, and at the writes after it while making it keeps failing.
 bool Performs(Writer writer, FaultOp op) {
   return writer == Writer::kSnapshot || op != FaultOp::kReplace;
 }
@@ -74,6 +78,8 @@ std::string FailureText(Writer writer, FaultOp op, const std::string& snapshotPa
       return "Failed to write " + snapshotPath;
     case FaultOp::kReplace:
       return "Failed to replace TallyLoom export file.";
+    case FaultOp::kCrash:
+      break;
   }
   return "";
 }
@@ -96,36 +102,47 @@ std::optional<std::string> ReadIfPresent(const std::filesystem::path& path) {
   return PluginHarness::ReadFile(path);
 }
 
-// Every write of either file begins by creating the export folder, so
-// counting those calls numbers the writes of a session; the kind of open
-// that follows tells the writer. At the write a plan names, it arms the
-// harness's fault injection, and it clears it once the plan's run is over.
+// Every write of either file begins by opening it, so counting those opens
+// numbers the writes of a session (an open again after making the folder is
+// the same write); the kind of open tells the writer. At the write a plan
+// names, it arms the harness's fault injection, and it clears it once the
+// plan's run is over.
 class WriteObserver : public reliability::LaterSessionEnv {
  public:
   WriteObserver(PluginHarness* harness, std::optional<FaultPlan> plan)
       : harness_(harness), plan_(plan) {}
 
   platform::Status CreateDirectories(const std::string& path) override {
+    platform::Status status = LaterSessionEnv::CreateDirectories(path);
+    // Only a folder made after an open that missed it brings the open again.
+    opens_again_ = missed_folder_ && status.ok();
+    return status;
+  }
+
+  platform::Status NewTextFile(const std::string& path, platform::OpenMode mode,
+                               std::unique_ptr<platform::WritableFile>* result) override {
+    if (!opens_again_) BeginWrite(path, mode);
+    opens_again_ = false;
+    platform::Status status = LaterSessionEnv::NewTextFile(path, mode, result);
+    missed_folder_ = status.IsNotFound();
+    return status;
+  }
+
+  void BeginWrite(const std::string& path, platform::OpenMode mode) {
     FinishWrite();
     const std::size_t index = writes_.size();
     if (plan_ && index == plan_->first) harness_->faults().Fail(plan_->op, plan_->span > 1);
     if (plan_ && index == plan_->first + plan_->span) harness_->faults().Clear();
     WriteRecord record;
     record.consoleAt = harness_->console().size();
-    writes_.push_back(record);
-    recording_ = true;
-    return LaterSessionEnv::CreateDirectories(path);
-  }
-
-  platform::Status NewTextFile(const std::string& path, platform::OpenMode mode,
-                               std::unique_ptr<platform::WritableFile>* result) override {
-    if (mode == platform::OpenMode::kAppend && !writes_.empty()) {
-      writes_.back().writer = Writer::kHistory;
+    if (mode == platform::OpenMode::kAppend) {
+      record.writer = Writer::kHistory;
       std::error_code missing;
       const auto size = std::filesystem::file_size(path, missing);
-      writes_.back().historySizeAtOpen = missing ? 0 : size;
+      record.historySizeAtOpen = missing ? 0 : size;
     }
-    return LaterSessionEnv::NewTextFile(path, mode, result);
+    writes_.push_back(record);
+    recording_ = true;
   }
 
   // What the last write left on disk (meaningful when it succeeded).
@@ -150,6 +167,8 @@ class WriteObserver : public reliability::LaterSessionEnv {
   std::optional<FaultPlan> plan_;
   std::vector<WriteRecord> writes_;
   bool recording_ = false;
+  bool missed_folder_ = false;  // the last open found the folder missing
+  bool opens_again_ = false;    // the next open is the same write, again
 };
 
 // --- The session ---------------------------------------------------------------
@@ -288,6 +307,9 @@ class Expectation {
       : reference_(reference), plan_(plan), snapshotPath_(snapshotPath) {}
 
   bool Fails(std::size_t k) const {
+    // Only the first write makes the folder, and each write after it while
+    // making it keeps failing.
+    if (plan_.op == FaultOp::kMkdir && plan_.first != 0) return false;
     return k >= plan_.first && k < plan_.first + plan_.span &&
            Performs(reference_.writes[k].writer, plan_.op);
   }
@@ -385,6 +407,8 @@ class FaultMatrixTest : public ::testing::Test {
       if (reference_->writes[first].writer != writer) continue;
       for (FaultOp op : kAllOps) {
         if (!Performs(writer, op)) continue;
+        // The folder exists from the first write on: no later write makes it.
+        if (op == FaultOp::kMkdir && first != 0) continue;
         for (std::size_t span : {1u, 3u}) {
           const FaultPlan plan{op, first, span};
           SCOPED_TRACE(testing::Message() << OpName(op) << " fails at write " << first << " for "
@@ -482,17 +506,18 @@ TEST_F(FaultMatrixTest, TheReferenceSessionWritesBothFilesCleanly) {
 
 TEST_F(FaultMatrixTest, EveryOperationOfTheSnapshotWriterFailsAtEveryExport) {
   const MatrixCounts counts = PlayMatrix(Writer::kSnapshot);
-  // Five operations, failing once and for three writes, at each of 13 exports.
-  EXPECT_EQ(counts.cases, 13 * 5 * 2);
+  // Four operations, failing once and for three writes, at each of 13
+  // exports; making the folder fails at the first export, once and for three.
+  EXPECT_EQ(counts.cases, 13 * 4 * 2 + 2);
   EXPECT_EQ(counts.differences, 0);
   Report("snapshot writer", counts);
 }
 
 TEST_F(FaultMatrixTest, EveryOperationOfTheHistoryWriterFailsAtEveryLine) {
   const MatrixCounts counts = PlayMatrix(Writer::kHistory);
-  // Four operations (an append has no replace), once and for three writes,
-  // at each of six lines, pending and final.
-  EXPECT_EQ(counts.cases, 6 * 4 * 2);
+  // Three operations (an append has no replace, and the folder exists before
+  // the first line), once and for three writes, at each of six lines.
+  EXPECT_EQ(counts.cases, 6 * 3 * 2);
   EXPECT_EQ(counts.differences, 0);
   Report("history writer", counts);
 }

@@ -149,13 +149,12 @@ TEST_F(HostileEnvironmentTest, EmptyProfileWritesAtTheRootOfTheDrive) {
   session_.PlayAll();
 
   const std::vector<std::string> expected = {
-      "mkdir /.tallyloom",  // the export
+      "write /.tallyloom/bakkesmod_mmr.json.tmp",  // the export: the folder is missing,
+      "mkdir /.tallyloom",                         // so it is made and the write tried again
       "write /.tallyloom/bakkesmod_mmr.json.tmp",
       "replace /.tallyloom/bakkesmod_mmr.json with /.tallyloom/bakkesmod_mmr.json.tmp",
-      "mkdir /.tallyloom",  // the pending line
-      "append /.tallyloom/bakkesmod_match_history.jsonl",
-      "mkdir /.tallyloom",  // the final line
-      "append /.tallyloom/bakkesmod_match_history.jsonl",
+      "append /.tallyloom/bakkesmod_match_history.jsonl",  // the pending line
+      "append /.tallyloom/bakkesmod_match_history.jsonl",  // the final line
   };
   EXPECT_EQ(rooted.asked(), expected);
   const Files files = ReadFiles(h_.profile() / "drive" / ".tallyloom");

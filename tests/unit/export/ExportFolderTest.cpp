@@ -89,7 +89,6 @@ TEST_F(WriteFileAtomicallyTest, EveryFailureKeepsTheOldFileAndNamesTheTarget) {
     std::string text;
     bool temporary_left;
   } cases[] = {
-      {platform::FaultOp::kMkdir, folderError, false},
       {platform::FaultOp::kOpen, "Failed to open " + target_.string(), false},
       {platform::FaultOp::kWrite, "Failed to write " + target_.string(), true},
       {platform::FaultOp::kClose, "Failed to write " + target_.string(), true},
@@ -108,6 +107,15 @@ TEST_F(WriteFileAtomicallyTest, EveryFailureKeepsTheOldFileAndNamesTheTarget) {
   ASSERT_TRUE(Write("new content\n"));
   EXPECT_EQ(PluginHarness::ReadFile(target_), "new content\r\n");
   EXPECT_EQ(plugin_->lastError, "");
+
+  // The folder is made only when it is missing, so only then can making it fail.
+  std::filesystem::remove_all(target_.parent_path());
+  harness_.faults().Fail(platform::FaultOp::kMkdir, false);
+  EXPECT_FALSE(Write("newer\n"));
+  EXPECT_EQ(plugin_->lastError, folderError);
+  EXPECT_FALSE(std::filesystem::exists(target_.parent_path()));
+  ASSERT_TRUE(Write("newer\n"));
+  EXPECT_EQ(PluginHarness::ReadFile(target_), "newer\r\n");
 }
 
 TEST_F(WriteFileAtomicallyTest, ProfileThatIsAFileFailsWithTheFileSystemsReason) {

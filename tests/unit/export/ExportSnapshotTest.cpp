@@ -72,7 +72,6 @@ TEST_F(ExportSnapshotTest, FailedWriteKeepsStatusAndFileButRemembersTheRatings) 
     platform::FaultOp op;
     std::string error;
   } cases[] = {
-      {platform::FaultOp::kMkdir, "Failed to create TallyLoom folder: Input/output error"},
       {platform::FaultOp::kOpen, "Failed to open " + snapshot_.string()},
       {platform::FaultOp::kWrite, "Failed to write " + snapshot_.string()},
       {platform::FaultOp::kReplace, "Failed to replace TallyLoom export file."},

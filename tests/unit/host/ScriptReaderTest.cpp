@@ -178,6 +178,7 @@ TEST(ParseCommandTest, AcceptsEveryCommandForm) {
       {"fault write always", FaultCommand{FaultPoint::kWrite, true}},
       {"fault close", FaultCommand{FaultPoint::kClose, false}},
       {"fault replace always", FaultCommand{FaultPoint::kReplace, true}},
+      {"fault crash", FaultCommand{FaultPoint::kCrash, false}},
       {"fault clear", FaultClearCommand{}},
       {"plugin load", PluginCommand{true}},
       {"plugin unload", PluginCommand{false}},
@@ -231,7 +232,7 @@ TEST(ParseCommandTest, RejectsBadFormsNamingCommandAndWord) {
       "unsynced)";
   const std::string kFaultUsage =
       "fault: wrong number of arguments (usage: fault mkdir|open|write|close|replace [always] | "
-      "fault clear)";
+      "fault crash | fault clear)";
   const struct {
     std::string_view line;
     std::string error;
@@ -291,8 +292,10 @@ TEST(ParseCommandTest, RejectsBadFormsNamingCommandAndWord) {
       {"fault", kFaultUsage},
       {"fault write always now", kFaultUsage},
       {"fault clear always", kFaultUsage},
-      {"fault read", R"(fault: unknown fault "read" (mkdir, open, write, close, replace, clear))"},
+      {"fault read",
+       R"(fault: unknown fault "read" (mkdir, open, write, close, replace, crash, clear))"},
       {"fault write once", R"(fault: expected "always" but got "once")"},
+      {"fault crash always", "fault: a crash happens once"},
       {"plugin reload", R"(plugin: unknown action "reload" (load, unload))"},
       {"settings now", "settings: wrong number of arguments (usage: settings)"},
       {"click", "click: wrong number of arguments (usage: click LABEL)"},

@@ -75,6 +75,62 @@ TEST_F(FaultInjectionTest, TornAppendToANewFileLeavesItEmpty) {
   EXPECT_EQ(PluginHarness::ReadFile(path_), "");
 }
 
+// Counts how often the append looks at a file's last byte.
+class TailReads : public platform::EnvWrapper {
+ public:
+  using EnvWrapper::EnvWrapper;
+  platform::Status ReadByteAt(const std::string& path, std::uint64_t offset, char* byte) override {
+    ++reads;
+    return EnvWrapper::ReadByteAt(path, offset, byte);
+  }
+  platform::Status TruncateFile(const std::string& path, std::uint64_t size) override {
+    if (refuse_truncate) return platform::Status::Error("truncate: refused");
+    return EnvWrapper::TruncateFile(path, size);
+  }
+  int reads = 0;
+  bool refuse_truncate = false;
+};
+
+TEST_F(FaultInjectionTest, APartialLastLineStandsAloneAndTheNextLinesAreWhole) {
+  TailReads env(&env_);
+  platform::KnownLineEnd known;
+  // A file that a crash left in the middle of a line: it stays as it is, and
+  // the next line begins with a line end of its own.
+  PluginHarness::WriteFile(path_, "whole\r\n{\"part");
+  ASSERT_TRUE(platform::AppendTextLine(&env, path_, "next", &known).ok());
+  EXPECT_EQ(PluginHarness::ReadFile(path_), "whole\r\n{\"part\r\nnext\r\n");
+  EXPECT_EQ(env.reads, 1);
+  // In the steady state the end is known: nothing is read.
+  ASSERT_TRUE(platform::AppendTextLine(&env, path_, "more", &known).ok());
+  ASSERT_TRUE(platform::AppendTextLine(&env, path_, "again", &known).ok());
+  EXPECT_EQ(env.reads, 1);
+  EXPECT_EQ(PluginHarness::ReadFile(path_), "whole\r\n{\"part\r\nnext\r\nmore\r\nagain\r\n");
+
+  // Someone else changed the file: its end is looked at again, and a whole
+  // last line gets nothing extra.
+  PluginHarness::WriteFile(path_, "other\r\n");
+  ASSERT_TRUE(platform::AppendTextLine(&env, path_, "after", &known).ok());
+  EXPECT_EQ(env.reads, 2);
+  EXPECT_EQ(PluginHarness::ReadFile(path_), "other\r\nafter\r\n");
+}
+
+TEST_F(FaultInjectionTest, ATornLineThatCannotBeCutBackIsEndedByTheNextAppend) {
+  TailReads env(&env_);
+  platform::KnownLineEnd known;
+  ASSERT_TRUE(platform::AppendTextLine(&env, path_, "first", &known).ok());
+  env.refuse_truncate = true;
+  env_.Fail(platform::FaultOp::kWrite, false);
+  EXPECT_FALSE(platform::AppendTextLine(&env, path_, "torn line", &known).ok());
+  EXPECT_EQ(PluginHarness::ReadFile(path_), "first\r\ntorn ");  // half of the write
+  env.refuse_truncate = false;
+  ASSERT_TRUE(platform::AppendTextLine(&env, path_, "second", &known).ok());
+  EXPECT_EQ(PluginHarness::ReadFile(path_), "first\r\ntorn \r\nsecond\r\n");
+  // Nor does a file cut in the middle of its CR LF lose a line.
+  PluginHarness::WriteFile(path_, "line\r");
+  ASSERT_TRUE(platform::AppendTextLine(&env, path_, "next", &known).ok());
+  EXPECT_EQ(PluginHarness::ReadFile(path_), "line\r\r\nnext\r\n");
+}
+
 TEST(VirtualClockTest, MovesOnlyForwardAndDrivesBothClocks) {
   platform::VirtualClock clock;
   platform::VirtualClockEnv env(platform::NewOsEnv(), &clock, 1000);
