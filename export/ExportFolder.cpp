@@ -1,5 +1,8 @@
 #include "export/ExportFolder.h"
 
+#include <string_view>
+#include <utility>
+
 #include "platform/Env.h"
 
 namespace {
@@ -8,19 +11,25 @@ namespace {
 // the fallback, and the current directory the last resort.
 std::string ProfileFolder() {
   platform::Env* env = platform::Env::Default();
-  if (auto profile = env->ReadEnvironmentVariable("USERPROFILE")) return *profile;
-  if (auto home = env->ReadEnvironmentVariable("HOME")) return *home;
+  if (auto profile = env->ReadEnvironmentVariable("USERPROFILE")) return std::move(*profile);
+  if (auto home = env->ReadEnvironmentVariable("HOME")) return std::move(*home);
   return ".";
+}
+
+constexpr std::string_view kFolderName = ".tallyloom";
+
+// The export folder, with room for `extra` more bytes (a file name).
+std::string ExportFolderWithRoom(std::size_t extra) {
+  std::string folder = ProfileFolder();
+  folder.reserve(folder.size() + 1 + kFolderName.size() + extra);
+  folder += platform::kPathSeparator;
+  folder += kFolderName;
+  return folder;
 }
 
 }  // namespace
 
-std::string GetExportFolder() {
-  std::string folder = ProfileFolder();
-  folder += platform::kPathSeparator;
-  folder += ".tallyloom";
-  return folder;
-}
+std::string GetExportFolder() { return ExportFolderWithRoom(0); }
 
 FolderAfterFailedOpen CheckFolderAfterFailedOpen(const platform::Status& open,
                                                  platform::Status* folder) {
@@ -31,8 +40,9 @@ FolderAfterFailedOpen CheckFolderAfterFailedOpen(const platform::Status& open,
 }
 
 std::string ExportFilePath(const char* fileName) {
-  std::string path = GetExportFolder();
+  const std::string_view name(fileName);
+  std::string path = ExportFolderWithRoom(1 + name.size());
   path += platform::kPathSeparator;
-  path += fileName;
+  path += name;
   return path;
 }

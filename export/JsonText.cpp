@@ -45,8 +45,25 @@ std::size_t WellFormedLength(std::string_view text, std::size_t i, std::size_t* 
 std::string JsonEscape(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);
+  AppendJsonEscaped(out, text);
+  return out;
+}
+
+void AppendJsonEscaped(std::string& out, std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
+    // Most text needs nothing: copy printable ASCII a run at a time.
+    std::size_t run = i;
+    while (run < text.size()) {
+      const auto b = static_cast<unsigned char>(text[run]);
+      if (b < 0x20 || b >= 0x80 || b == '"' || b == '\\') break;
+      ++run;
+    }
+    if (run > i) {
+      out.append(text.substr(i, run - i));
+      i = run;
+      continue;
+    }
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
       switch (c) {
@@ -80,7 +97,6 @@ std::string JsonEscape(std::string_view text) {
     }
     i += consumed;
   }
-  return out;
 }
 
 std::string OptionalIntToJson(const std::optional<std::int32_t>& value) {

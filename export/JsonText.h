@@ -12,6 +12,8 @@
 // subsequence becomes one U+FFFD, so that a name with broken bytes cannot make
 // the whole file invalid JSON.
 std::string JsonEscape(std::string_view text);
+// The same, appended to `out`.
+void AppendJsonEscaped(std::string& out, std::string_view text);
 
 // The decimal value, or null when absent.
 std::string OptionalIntToJson(const std::optional<std::int32_t>& value);

@@ -1,5 +1,6 @@
 #include "export/RankedPlaylists.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -40,6 +41,7 @@ std::optional<std::int32_t> RoundMmrReading(float reading) {
 std::string PlatformOfPlayerId(const std::string& playerId) {
   const bool steamLength = playerId.size() >= 15 && playerId.size() <= 20;
   const bool allDigits =
-      playerId.find_first_not_of("0123456789") == std::string::npos && !playerId.empty();
+      !playerId.empty() &&
+      std::all_of(playerId.begin(), playerId.end(), [](char c) { return c >= '0' && c <= '9'; });
   return steamLength && allDigits ? "steam" : "epic";
 }

@@ -53,8 +53,9 @@ FileResult AppendTextLine(Env* env, const std::string& path, std::string_view li
     return {FileStep::kOpen, status};
   }
 
-  std::string text;
-  text.reserve(line.size() + 2);
+  // Reused from append to append: a line is hundreds of bytes, twice a match.
+  thread_local std::string text;
+  text.clear();
   if (line_end_first) text.push_back('\n');
   text.append(line);
   text.push_back('\n');

@@ -9,11 +9,15 @@ namespace platform {
 
 inline std::string ToTextModeBytes(std::string_view text) {
   std::string bytes;
-  bytes.reserve(text.size() + text.size() / 16 + 2);
-  for (char c : text) {
-    if (c == '\n') bytes.push_back('\r');
-    bytes.push_back(c);
+  bytes.reserve(text.size() + text.size() / 32 + 2);
+  // Whole runs between line feeds at a time: a history line is one run.
+  std::size_t start = 0;
+  for (std::size_t lf = text.find('\n'); lf != std::string_view::npos;
+       start = lf + 1, lf = text.find('\n', start)) {
+    bytes.append(text.data() + start, lf - start);
+    bytes.append("\r\n", 2);
   }
+  bytes.append(text.data() + start, text.size() - start);
   return bytes;
 }
 
