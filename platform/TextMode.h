@@ -7,8 +7,9 @@
 
 namespace platform {
 
-inline std::string ToTextModeBytes(std::string_view text) {
-  std::string bytes;
+// Sets `bytes` to `text` in text mode, reusing its storage.
+inline void SetTextModeBytes(std::string& bytes, std::string_view text) {
+  bytes.clear();
   bytes.reserve(text.size() + text.size() / 32 + 2);
   // Whole runs between line feeds at a time: a history line is one run.
   std::size_t start = 0;
@@ -18,6 +19,11 @@ inline std::string ToTextModeBytes(std::string_view text) {
     bytes.append("\r\n", 2);
   }
   bytes.append(text.data() + start, text.size() - start);
+}
+
+inline std::string ToTextModeBytes(std::string_view text) {
+  std::string bytes;
+  SetTextModeBytes(bytes, text);
   return bytes;
 }
 
