@@ -11,6 +11,7 @@
 
 #include "host/HostPlatform.h"
 #include "host/Narration.h"
+#include "host/Overloaded.h"
 #include "host/SettingsThread.h"
 #include "script/ScriptReader.h"
 #include "script/ScriptWords.h"
@@ -18,13 +19,6 @@
 
 namespace host {
 namespace {
-
-template <class... Ts>
-struct Overloaded : Ts... {
-  using Ts::operator()...;
-};
-template <class... Ts>
-Overloaded(Ts...) -> Overloaded<Ts...>;
 
 sdkhost::GameState ToModel(hostscript::GameState state) {
   switch (state) {

@@ -1,4 +1,5 @@
 #include "host/Narration.h"
+#include "host/Overloaded.h"
 
 #include <fmt/format.h>
 
@@ -6,13 +7,6 @@
 
 namespace host {
 namespace {
-
-template <class... Ts>
-struct Overloaded : Ts... {
-  using Ts::operator()...;
-};
-template <class... Ts>
-Overloaded(Ts...) -> Overloaded<Ts...>;
 
 std::string Team(int team) {
   if (team == 0) return "blue";
