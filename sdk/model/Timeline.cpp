@@ -1,6 +1,7 @@
 #include "sdk/model/Timeline.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <deque>
 #include <limits>
@@ -41,6 +42,8 @@ struct Timeline::Impl {
   int fps = 60;
   std::int64_t next_frame = 1;
   std::deque<Action> posted;
+  // Advance asks before every frame; most of the time nothing is posted.
+  std::atomic<bool> has_posted{false};
 
   std::int64_t FrameDue(std::int64_t k) const {
     return static_cast<std::int64_t>((static_cast<Int128>(k) * kNanosPerSecond) / fps);
@@ -104,14 +107,19 @@ std::size_t Timeline::PendingTimerCount() const {
 void Timeline::Post(Action action) {
   std::lock_guard lock(impl_->mutex);
   impl_->posted.push_back(std::move(action));
+  impl_->has_posted.store(true, std::memory_order_release);
 }
 
 void Timeline::RunPosted() {
+  if (!impl_->has_posted.load(std::memory_order_acquire)) return;
   for (;;) {
     Action action;
     {
       std::lock_guard lock(impl_->mutex);
-      if (impl_->posted.empty()) return;
+      if (impl_->posted.empty()) {
+        impl_->has_posted.store(false, std::memory_order_release);
+        return;
+      }
       action = std::move(impl_->posted.front());
       impl_->posted.pop_front();
     }
