@@ -3,6 +3,13 @@
 set(TALLYLOOM_SANITIZER "" CACHE STRING "Sanitizer build: address (ASan + UBSan) or thread")
 
 if(MSVC)
+  # The static C and C++ runtime (/MT), as the host's plugins are built, for
+  # every target, {fmt} included, so this is set before any of them is made.
+  # With the DLL runtime the plugin would use whichever msvcp140.dll the game
+  # process loaded first; against one older than 14.40, Visual C++ 17.10's
+  # constexpr std::mutex constructor crashes in _Mtx_lock on the first lock.
+  # Never the Debug runtime: see the bakkesmod preset.
+  set(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreaded)
   # /utf-8: the sources and {fmt} are UTF-8. The SDK's headers are seen as
   # external, so their warnings are the host's, not ours.
   add_compile_options(/W4 /permissive- /utf-8 /external:W0)

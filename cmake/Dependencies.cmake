@@ -1,20 +1,20 @@
 # Third-party libraries. Linux links Debian's builds. The MinGW cross-build
 # compiles the same releases from source: {fmt} header-only from Debian's
 # headers, Dear ImGui 1.86 from Debian's source package (fetched into .deps by
-# tools/fetch-imgui-source.sh). A Visual C++ build takes {fmt} from vcpkg or
-# another CMake package when it has one, else fetches its sources.
+# tools/fetch-imgui-source.sh). A Visual C++ build always compiles {fmt} from
+# its sources, so that it takes the plugin's static runtime.
 
 find_package(Threads REQUIRED)
 
 # --- {fmt} ------------------------------------------------------------------------
 if(MSVC)
-  find_package(fmt 9 CONFIG QUIET)
-  if(NOT fmt_FOUND)
-    include(FetchContent)
-    FetchContent_Declare(fmt GIT_REPOSITORY https://github.com/fmtlib/fmt.git GIT_TAG 9.1.0
-                         GIT_SHALLOW TRUE)
-    FetchContent_MakeAvailable(fmt)
-  endif()
+  # Fetched, never a package: a packaged {fmt} (vcpkg's x64-windows) is built
+  # with the DLL runtime (/MD), which would break the link or bring a runtime
+  # import into the DLL. Built here, it takes CMAKE_MSVC_RUNTIME_LIBRARY.
+  include(FetchContent)
+  FetchContent_Declare(fmt GIT_REPOSITORY https://github.com/fmtlib/fmt.git
+                       GIT_TAG a33701196adfad74917046096bf5a2aa0ab0bb50)  # release 9.1.0
+  FetchContent_MakeAvailable(fmt)
 elseif(NOT WIN32)
   find_package(fmt REQUIRED)
 else()

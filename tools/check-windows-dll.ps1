@@ -2,8 +2,10 @@
 # resource and the DLLs it imports. Each failure is named; any failure ends
 # with exit code 1. Needs Visual Studio's dumpbin (found through vswhere).
 #
-#   ./tools/check-windows-dll.ps1 -Dll PATH -Version 2.0.0.7 `
+#   ./tools/check-windows-dll.ps1 -Dll PATH -Version VERSION `
 #       -Description "TallyLoom MMR - BakkesMod plugin" -Product "TallyLoom MMR"
+#
+# VERSION is the one in plugin/PluginVersion.h (the workflow reads it there).
 param(
   [Parameter(Mandatory = $true)][string]$Dll,
   [Parameter(Mandatory = $true)][string]$Version,
@@ -50,14 +52,23 @@ foreach ($field in $expected.Keys) {
   }
 }
 
-# Imports: the host's pluginsdk.dll, and otherwise only libraries of the
-# system (what Windows and its C++ runtime put in System32, and API sets).
+# Imports: the host's pluginsdk.dll, and otherwise only Windows' own system
+# libraries (in System32, and API sets). No C or C++ runtime DLL: the plugin
+# links the static runtime, so it never depends on the msvcp140.dll that the
+# game process happens to have loaded (an older one crashes in _Mtx_lock).
 $dependents = & $dumpbin /nologo /dependents $Dll
 $imports = $dependents | ForEach-Object { if ($_ -match '^\s+(\S+\.dll)\s*$') { $Matches[1] } }
 if ($imports -notcontains 'pluginsdk.dll') { $failures += 'it does not import pluginsdk.dll' }
+$runtimes = 'msvcp*', 'vcruntime*', 'ucrtbase*', 'api-ms-win-crt-*'
 $system32 = Join-Path $env:SystemRoot 'System32'
 foreach ($import in $imports) {
-  if ($import -eq 'pluginsdk.dll' -or $import -like 'api-ms-win-*') { continue }
+  if ($import -eq 'pluginsdk.dll') { continue }
+  $runtime = $runtimes | Where-Object { $import -like $_ }
+  if ($runtime) {
+    $failures += "it imports $import, a runtime DLL: it must link the static runtime (/MT)"
+    continue
+  }
+  if ($import -like 'api-ms-win-*') { continue }
   if (-not (Test-Path (Join-Path $system32 $import))) {
     $failures += "it imports $import, which is no system library"
   }
