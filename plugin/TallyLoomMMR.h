@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -89,7 +90,10 @@ class TallyLoomMMR : public BakkesMod::Plugin::BakkesModPlugin, public SettingsW
   auto Guarded(Fn fn) {
     return [this, alive = liveness_.token(), fn = std::move(fn)](auto&&... args) {
       if (!LivenessGuard::IsAlive(alive)) return;
-      RunEntry([&] { fn(std::forward<decltype(args)>(args)...); });
+      // The host's arguments travel as one tuple: older Visual C++ releases
+      // reject a parameter pack expanded inside a nested lambda.
+      auto arguments = std::forward_as_tuple(std::forward<decltype(args)>(args)...);
+      RunEntry([&] { std::apply(fn, std::move(arguments)); });
     };
   }
   // The plugin's one way of setting a timer.
