@@ -204,15 +204,13 @@ class PluginAppendWrite final : public Operation {
     FillHistory(bench_.ExportFolder() / "bakkesmod_match_history.jsonl", file_bytes);
   }
   void Run() override {
-    if (!platform::AppendTextLine(platform::Env::Default(), path_, line_, &known_).ok())
-      failed_ = true;
+    if (!platform::AppendTextLine(platform::Env::Default(), path_, line_).ok()) failed_ = true;
   }
   std::string Problem() override { return failed_ ? "append failed" : ""; }
 
  private:
   BenchPlugin bench_;
   std::string path_, line_;
-  platform::KnownLineEnd known_;
   bool failed_ = false;
 };
 

@@ -8,14 +8,6 @@
 #include "platform/TextFiles.h"
 #include "plugin/TallyLoomMMR.h"
 
-namespace {
-
-// Where this process's last append left the file, so that the next one needs
-// no look at its end. Appends run one at a time, under the plugin's entry lock.
-platform::KnownLineEnd historyEnd;
-
-}  // namespace
-
 void TallyLoomMMR::AppendMatchHistory(const TallyLoomPendingMatchCapture& capture,
                                       TallyLoomDeltaState state,
                                       const std::optional<std::int32_t>& mmrAfter, bool complete) {
@@ -25,8 +17,8 @@ void TallyLoomMMR::AppendMatchHistory(const TallyLoomPendingMatchCapture& captur
   const std::string path = ExportFilePath(kMatchHistoryFileName);
   // A failed write or close is rolled back to the previous length, and a file
   // that ends in a partial line gets a line end first, so every line the
-  // plugin writes is whole. The folder is looked at only when the open fails.
-  platform::FileResult appended = platform::AppendTextLine(env, path, line, &historyEnd);
+  // plugin writes is whole. The folder is made only when the open fails.
+  platform::FileResult appended = platform::AppendTextLine(env, path, line);
   if (appended.failed == platform::FileStep::kOpen) {
     platform::Status folder;
     switch (CheckFolderAfterFailedOpen(appended.status, &folder)) {
@@ -35,7 +27,7 @@ void TallyLoomMMR::AppendMatchHistory(const TallyLoomPendingMatchCapture& captur
                              folder.message()));
         return;
       case FolderAfterFailedOpen::kTryOpenAgain:
-        appended = platform::AppendTextLine(env, path, line, &historyEnd);
+        appended = platform::AppendTextLine(env, path, line);
         break;
       case FolderAfterFailedOpen::kOpenFailed:
         break;

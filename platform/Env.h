@@ -23,17 +23,23 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
-// A file opened in text mode: every line feed handed to Append is stored on
-// disk as CR LF, whatever the operating system.
+// A file opened for writing. It writes bytes as they are; text mode (CR LF
+// line ends on every system) is done above the seam, in TextFiles.
 class WritableFile {
  public:
   virtual ~WritableFile() = default;
-  // Writes the whole text in one piece.
-  virtual Status Append(std::string_view text) = 0;
+  // Writes all of `bytes` in one piece; a file opened to append writes them
+  // at its end.
+  virtual Status Append(std::string_view bytes) = 0;
   // Flushes and closes; a failure means the data may not be on disk.
   virtual Status Close() = 0;
-  // The file's length on disk now (for an append, where it will grow from).
+  // The file's length now, where an append starts. Fails for a file that
+  // cannot be positioned (a pipe, a device).
   virtual Status Size(std::uint64_t* size) = 0;
+  // The byte at `offset`, read through this handle. Fails when the handle may
+  // not read (a file opened to append where reading is refused, or one opened
+  // to truncate) or the file cannot be positioned.
+  virtual Status ReadByteAt(std::uint64_t offset, char* byte) = 0;
 };
 
 enum class OpenMode { kTruncate, kAppend };
@@ -55,18 +61,16 @@ class Env {
   // success. The error message is the file-system layer's own description.
   virtual Status CreateDirectories(const std::string& path) = 0;
 
-  // Opens a file for writing in text mode, without a deny mode, so other
-  // processes may read it meanwhile. kTruncate creates or empties it; kAppend
-  // creates it or writes after its end. A missing folder on the way gives a
-  // NotFound status: the folder is not made here.
-  virtual Status NewTextFile(const std::string& path, OpenMode mode,
-                             std::unique_ptr<WritableFile>* result) = 0;
+  // Opens a file for writing, without a deny mode, so other processes may
+  // read it meanwhile. kTruncate creates or empties it. kAppend creates it or
+  // writes after its end, and asks for read access too, so that the file's
+  // end can be looked at through the handle that appends; where reading is
+  // refused, the file is opened to append only. A missing folder on the way
+  // gives a NotFound status: the folder is not made here.
+  virtual Status NewWritableFile(const std::string& path, OpenMode mode,
+                                 std::unique_ptr<WritableFile>* result) = 0;
 
-  // The byte at `offset` of an existing file, as it is on disk.
-  virtual Status ReadByteAt(const std::string& path, std::uint64_t offset, char* byte) = 0;
-
-  // Size in bytes; a missing file has size 0 and is not an error.
-  virtual Status GetFileSize(const std::string& path, std::uint64_t* size) = 0;
+  // Cuts an existing file back to `size` bytes.
   virtual Status TruncateFile(const std::string& path, std::uint64_t size) = 0;
 
   // Moves `from` onto `to` in one step, replacing an existing `to`.
@@ -93,15 +97,9 @@ class EnvWrapper : public Env {
   Status CreateDirectories(const std::string& path) override {
     return target_->CreateDirectories(path);
   }
-  Status NewTextFile(const std::string& path, OpenMode mode,
-                     std::unique_ptr<WritableFile>* result) override {
-    return target_->NewTextFile(path, mode, result);
-  }
-  Status ReadByteAt(const std::string& path, std::uint64_t offset, char* byte) override {
-    return target_->ReadByteAt(path, offset, byte);
-  }
-  Status GetFileSize(const std::string& path, std::uint64_t* size) override {
-    return target_->GetFileSize(path, size);
+  Status NewWritableFile(const std::string& path, OpenMode mode,
+                         std::unique_ptr<WritableFile>* result) override {
+    return target_->NewWritableFile(path, mode, result);
   }
   Status TruncateFile(const std::string& path, std::uint64_t size) override {
     return target_->TruncateFile(path, size);

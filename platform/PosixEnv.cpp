@@ -1,5 +1,4 @@
-// The POSIX side of the seam. Text mode does not exist on POSIX, so it is done
-// here: the files must look the same on disk as on Windows (CR LF line ends).
+// The POSIX side of the seam.
 #ifndef _WIN32
 
 #include <fcntl.h>
@@ -14,7 +13,6 @@
 #include <system_error>
 
 #include "platform/Env.h"
-#include "platform/TextMode.h"
 
 namespace platform {
 namespace {
@@ -25,39 +23,15 @@ Status ErrnoStatus(const std::string& context, int error) {
   return Status::Error(message);
 }
 
-class PosixTextFile final : public WritableFile {
+class PosixFile final : public WritableFile {
  public:
-  explicit PosixTextFile(int fd) : fd_(fd) {}
-  ~PosixTextFile() override {
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
 
-  // Text mode: converted into a buffer kept from write to write, then one
-  // write (cheaper than a writev of the runs between line feeds).
-  Status Append(std::string_view text) override {
-    thread_local std::string bytes;
-    SetTextModeBytes(bytes, text);
-    return WriteAll(bytes, 0);
-  }
-
-  // The end of the file is its length; for a file opened to append, writes
-  // go there anyway. Cheaper than fstat, which fills a whole struct.
-  Status Size(std::uint64_t* size) override {
-    const off_t end = ::lseek(fd_, 0, SEEK_END);
-    if (end < 0) return ErrnoStatus("lseek", errno);
-    *size = static_cast<std::uint64_t>(end);
-    return Status::Ok();
-  }
-
-  Status Close() override {
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) return ErrnoStatus("close", errno);
-    return Status::Ok();
-  }
-
- private:
-  Status WriteAll(const std::string& bytes, std::size_t done) {
+  Status Append(std::string_view bytes) override {
+    std::size_t done = 0;
     while (done < bytes.size()) {
       const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
       if (n < 0) {
@@ -69,6 +43,31 @@ class PosixTextFile final : public WritableFile {
     return Status::Ok();
   }
 
+  Status Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return ErrnoStatus("close", errno);
+    return Status::Ok();
+  }
+
+  Status Size(std::uint64_t* size) override {
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    if (end < 0) return ErrnoStatus("lseek", errno);
+    *size = static_cast<std::uint64_t>(end);
+    return Status::Ok();
+  }
+
+  Status ReadByteAt(std::uint64_t offset, char* byte) override {
+    ssize_t n = 0;
+    do {
+      n = ::pread(fd_, byte, 1, static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return ErrnoStatus("read", errno);
+    if (n == 0) return Status::Error("read: no byte there");
+    return Status::Ok();
+  }
+
+ private:
   int fd_;
 };
 
@@ -81,16 +80,6 @@ class PosixEnv final : public Env {
   }
 
   Status CreateDirectories(const std::string& path) override {
-    // The folder almost always exists: one mkdir finds it, one stat checks it.
-    if (::mkdir(path.c_str(), 0755) == 0) return Status::Ok();
-    const int error = errno;
-    if (error == EEXIST) {
-      struct stat info;
-      if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return Status::Ok();
-      return Status::Error(std::make_error_code(std::errc::not_a_directory).message());
-    }
-    if (error != ENOENT) return Status::Error(std::generic_category().message(error));
-    // A parent is missing too.
     std::error_code failure;
     std::filesystem::create_directories(path, failure);
     if (failure) return Status::Error(failure.message());
@@ -100,40 +89,20 @@ class PosixEnv final : public Env {
     return Status::Ok();
   }
 
-  Status NewTextFile(const std::string& path, OpenMode mode,
-                     std::unique_ptr<WritableFile>* result) override {
-    const int flags =
-        O_WRONLY | O_CREAT | O_CLOEXEC | (mode == OpenMode::kAppend ? O_APPEND : O_TRUNC);
-    const int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) return ErrnoStatus("open", errno);
-    *result = std::make_unique<PosixTextFile>(fd);
-    return Status::Ok();
-  }
-
-  Status ReadByteAt(const std::string& path, std::uint64_t offset, char* byte) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ErrnoStatus("open", errno);
-    ssize_t n = 0;
-    do {
-      n = ::pread(fd, byte, 1, static_cast<off_t>(offset));
-    } while (n < 0 && errno == EINTR);
-    const int error = errno;
-    ::close(fd);
-    if (n < 0) return ErrnoStatus("read", error);
-    if (n == 0) return Status::Error("read: no byte there");
-    return Status::Ok();
-  }
-
-  Status GetFileSize(const std::string& path, std::uint64_t* size) override {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0) {
-      if (errno == ENOENT) {
-        *size = 0;
-        return Status::Ok();
-      }
-      return ErrnoStatus("stat", errno);
+  Status NewWritableFile(const std::string& path, OpenMode mode,
+                         std::unique_ptr<WritableFile>* result) override {
+    int fd = -1;
+    if (mode == OpenMode::kTruncate) {
+      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    } else {
+      // Read access too, for a look at the file's end; append only where
+      // reading is refused.
+      const int append = O_APPEND | O_CREAT | O_CLOEXEC;
+      fd = ::open(path.c_str(), O_RDWR | append, 0644);
+      if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | append, 0644);
     }
-    *size = static_cast<std::uint64_t>(info.st_size);
+    if (fd < 0) return ErrnoStatus("open", errno);
+    *result = std::make_unique<PosixFile>(fd);
     return Status::Ok();
   }
 

@@ -2,82 +2,67 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+
+#include "platform/TextMode.h"
 
 namespace platform {
+namespace {
 
-FileResult WriteTextFile(Env* env, const std::string& path, std::string_view content) {
-  std::unique_ptr<WritableFile> file;
-  Status status = env->NewTextFile(path, OpenMode::kTruncate, &file);
-  if (!status.ok()) return {FileStep::kOpen, status};
-  status = file->Append(content);
+// Writes `bytes` and closes the file, naming the step that failed.
+FileResult WriteAndClose(WritableFile& file, std::string_view bytes) {
+  Status status = file.Append(bytes);
   if (!status.ok()) {
-    file->Close();
+    file.Close();
     return {FileStep::kWrite, status};
   }
-  status = file->Close();
+  status = file.Close();
   if (!status.ok()) return {FileStep::kClose, status};
   return {};
 }
 
-namespace {
-
-// What `text` takes on disk in text mode: every line feed becomes CR LF.
-std::uint64_t TextModeSize(std::string_view text) {
-  std::uint64_t size = text.size();
-  for (const char c : text) size += c == '\n' ? 1 : 0;
-  return size;
+// What must come before a line appended to a file of `size` bytes so that
+// the line starts a line of its own. The plugin's line ends are CR LF and a
+// CR stands nowhere else, so a last CR is a line end that lacks only its LF.
+std::string_view LineEndBefore(WritableFile& file, std::optional<std::uint64_t> size) {
+  if (!size || *size == 0) return "";
+  char last = 0;
+  if (!file.ReadByteAt(*size - 1, &last).ok()) return "";  // no look possible
+  if (last == '\n') return "";
+  if (last == '\r') return "\n";
+  return "\r\n";
 }
 
 }  // namespace
 
-FileResult AppendTextLine(Env* env, const std::string& path, std::string_view line,
-                          KnownLineEnd* known) {
+FileResult WriteTextFile(Env* env, const std::string& path, std::string_view content) {
   std::unique_ptr<WritableFile> file;
-  Status status = env->NewTextFile(path, OpenMode::kAppend, &file);
+  const Status status = env->NewWritableFile(path, OpenMode::kTruncate, &file);
   if (!status.ok()) return {FileStep::kOpen, status};
-  // Without the length before the append, a failed write could not be cut
-  // back, so nothing is written at all.
-  std::uint64_t size_before = 0;
-  status = file->Size(&size_before);
-  bool line_end_first = false;
-  if (status.ok() && size_before > 0 &&
-      !(known != nullptr && known->known && known->path == path && known->size == size_before)) {
-    // Not the end this process's last append left: look at the last byte.
-    char last = 0;
-    status = env->ReadByteAt(path, size_before - 1, &last);
-    line_end_first = last != '\n';
-  }
-  if (!status.ok()) {
-    file->Close();
-    if (known != nullptr) known->known = false;
-    return {FileStep::kOpen, status};
-  }
+  return WriteAndClose(*file, ToTextModeBytes(content));
+}
 
-  // Reused from append to append: a line is hundreds of bytes, twice a match.
-  thread_local std::string text;
-  text.clear();
-  if (line_end_first) text.push_back('\n');
-  text.append(line);
-  text.push_back('\n');
+FileResult AppendTextLine(Env* env, const std::string& path, std::string_view line) {
+  std::unique_ptr<WritableFile> file;
+  const Status status = env->NewWritableFile(path, OpenMode::kAppend, &file);
+  if (!status.ok()) return {FileStep::kOpen, status};
 
-  FileStep failed = FileStep::kNone;
-  status = file->Append(text);
-  if (!status.ok()) {
-    failed = FileStep::kWrite;
-    file->Close();
-  } else {
-    status = file->Close();
-    if (!status.ok()) failed = FileStep::kClose;
+  // The length before the append: what a failed write is cut back to.
+  std::optional<std::uint64_t> size_before;
+  if (std::uint64_t size = 0; file->Size(&size).ok()) size_before = size;
+
+  std::string bytes(LineEndBefore(*file, size_before));
+  bytes += ToTextModeBytes(line);
+  bytes += "\r\n";
+  FileResult result = WriteAndClose(*file, bytes);
+  if (!result.ok() && size_before) {
+    const Status cut = env->TruncateFile(path, *size_before);
+    if (!cut.ok()) {
+      result.status =
+          Status::Error(result.status.message() + "; cutting back failed: " + cut.message());
+    }
   }
-  if (failed != FileStep::kNone) {
-    if (known != nullptr) known->known = false;
-    const Status cut = env->TruncateFile(path, size_before);
-    if (!cut.ok())
-      status = Status::Error(status.message() + "; cutting back failed: " + cut.message());
-    return {failed, status};
-  }
-  if (known != nullptr) *known = KnownLineEnd{path, size_before + TextModeSize(text), true};
-  return {};
+  return result;
 }
 
 }  // namespace platform

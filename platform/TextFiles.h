@@ -1,8 +1,8 @@
-// Whole-file and whole-line writes on top of the seam, telling the caller which
-// step failed so that it can name the failure.
+// Whole-file and whole-line writes on top of the seam, in text mode (CR LF
+// line ends), telling the caller which step failed so that it can name the
+// failure.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,25 +18,18 @@ struct FileResult {
   bool ok() const { return failed == FileStep::kNone; }
 };
 
-// Creates or truncates `path` and writes `content` in one piece (text mode).
+// Creates or truncates `path` and writes `content` in one piece.
 FileResult WriteTextFile(Env* env, const std::string& path, std::string_view content);
 
-// Where an append of this process left a file's end: a file of that size ends
-// with a line end that this process wrote, so it needs no look.
-struct KnownLineEnd {
-  std::string path;
-  std::uint64_t size = 0;
-  bool known = false;
-};
-
-// Appends `line` and its line feed in one piece (text mode). A file that does
-// not end with a line end (the game died in the middle of an append, or a
-// failed write could not be cut back) gets one first, so that the partial line
-// stands alone and this line is whole; the partial line itself stays. When the
-// write or the close fails, the file is cut back to the length it had before.
-// `known` (may be null) remembers the file's end between appends, so that in
-// the steady state the check reads nothing: open, size, write, close.
-FileResult AppendTextLine(Env* env, const std::string& path, std::string_view line,
-                          KnownLineEnd* known = nullptr);
+// Appends `line` and its line end in one write. The file's last byte is read
+// first, through the handle that appends: a file that does not end with a
+// line end (a crash in the middle of an append, a failed write that could
+// not be cut back, someone else's bytes) gets one before the line, so that
+// its partial last line stands alone and this line is whole; the partial line
+// itself stays. Where the last byte cannot be read (reading is refused, or
+// the file is a pipe or a device), the line is appended without the look.
+// When the write or the close fails, the file is cut back to the length it
+// had before, where that length is known.
+FileResult AppendTextLine(Env* env, const std::string& path, std::string_view line);
 
 }  // namespace platform

@@ -1,5 +1,5 @@
-// What a Windows text-mode stream does to the bytes it writes, for systems
-// whose streams have no text mode.
+// What a Windows text-mode stream does to the bytes it writes, done the same
+// way on every system: the plugin's files have CR LF line ends everywhere.
 #pragma once
 
 #include <string>
@@ -7,23 +7,16 @@
 
 namespace platform {
 
-// Sets `bytes` to `text` in text mode, reusing its storage.
-inline void SetTextModeBytes(std::string& bytes, std::string_view text) {
-  bytes.clear();
-  bytes.reserve(text.size() + text.size() / 32 + 2);
-  // Whole runs between line feeds at a time: a history line is one run.
+// `text` with every line feed stored as CR LF.
+inline std::string ToTextModeBytes(std::string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() + 16);
   std::size_t start = 0;
   for (std::size_t lf = text.find('\n'); lf != std::string_view::npos;
        start = lf + 1, lf = text.find('\n', start)) {
-    bytes.append(text.data() + start, lf - start);
-    bytes.append("\r\n", 2);
+    bytes.append(text.substr(start, lf - start)).append("\r\n");
   }
-  bytes.append(text.data() + start, text.size() - start);
-}
-
-inline std::string ToTextModeBytes(std::string_view text) {
-  std::string bytes;
-  SetTextModeBytes(bytes, text);
+  bytes.append(text.substr(start));
   return bytes;
 }
 

@@ -1,17 +1,14 @@
 // The Windows side of the seam. Paths and environment values are UTF-8 in the
 // plugin and wide at the Windows API, so that a profile folder whose name lies
 // outside the ANSI code page (a Chinese or Cyrillic user name on a Western
-// system) still works. Files are written through the runtime's text-mode
-// streams without a deny mode, which store a line feed as CR LF.
+// system) still works. Files are opened in binary through CreateFileW,
+// sharing reading and writing with others (no deny mode); text mode is done
+// above the seam.
 #ifdef _WIN32
 
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
 #include <windows.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -23,41 +20,68 @@ namespace platform {
 namespace {
 
 Status LastErrorStatus(const char* context) {
-  return Status::Error(std::string(context) + ": " +
-                       std::system_category().message(static_cast<int>(GetLastError())));
+  const DWORD error = GetLastError();
+  const std::string message =
+      std::string(context) + ": " + std::system_category().message(static_cast<int>(error));
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+    return Status::NotFound(message);
+  }
+  return Status::Error(message);
 }
 
-class WindowsTextFile final : public WritableFile {
+class WindowsFile final : public WritableFile {
  public:
-  explicit WindowsTextFile(std::FILE* file) : file_(file) {}
-  ~WindowsTextFile() override {
-    if (file_ != nullptr) std::fclose(file_);
+  explicit WindowsFile(HANDLE handle) : handle_(handle) {}
+  ~WindowsFile() override {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   }
 
-  Status Append(std::string_view text) override {
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
-      return Status::Error("write failed");
+  Status Append(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+      DWORD written = 0;
+      if (!WriteFile(handle_, bytes.data(), chunk, &written, nullptr)) {
+        return LastErrorStatus("write");
+      }
+      bytes.remove_prefix(written);
     }
     return Status::Ok();
   }
 
-  Status Size(std::uint64_t* size) override {
-    const __int64 length = _filelengthi64(_fileno(file_));
-    if (length < 0) return Status::Error("size failed");
-    *size = static_cast<std::uint64_t>(length);
+  Status Close() override {
+    HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(handle)) return LastErrorStatus("close");
     return Status::Ok();
   }
 
-  Status Close() override {
-    std::FILE* file = file_;
-    file_ = nullptr;
-    if (std::fclose(file) != 0) return Status::Error("close failed");
+  Status Size(std::uint64_t* size) override {
+    // Only a disk file has a length to go by (not a pipe or a device).
+    if (GetFileType(handle_) != FILE_TYPE_DISK) return Status::Error("size: not a disk file");
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(handle_, &length)) return LastErrorStatus("size");
+    *size = static_cast<std::uint64_t>(length.QuadPart);
+    return Status::Ok();
+  }
+
+  Status ReadByteAt(std::uint64_t offset, char* byte) override {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    if (!ReadFile(handle_, byte, 1, &read, &at)) return LastErrorStatus("read");
+    if (read != 1) return Status::Error("read: no byte there");
     return Status::Ok();
   }
 
  private:
-  std::FILE* file_;
+  HANDLE handle_;
 };
+
+HANDLE OpenFile(const std::wstring& path, DWORD access, DWORD disposition) {
+  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
 class WindowsEnv final : public Env {
  public:
@@ -86,39 +110,26 @@ class WindowsEnv final : public Env {
     return Status::Ok();
   }
 
-  Status NewTextFile(const std::string& path, OpenMode mode,
-                     std::unique_ptr<WritableFile>* result) override {
-    errno = 0;
-    std::FILE* file =
-        _wfsopen(Utf8ToWide(path).c_str(), mode == OpenMode::kAppend ? L"at" : L"wt", _SH_DENYNO);
-    if (file == nullptr) {
-      if (errno == ENOENT || errno == ENOTDIR) return Status::NotFound("open failed");
-      return Status::Error("open failed");
-    }
-    *result = std::make_unique<WindowsTextFile>(file);
-    return Status::Ok();
-  }
-
-  Status ReadByteAt(const std::string& path, std::uint64_t offset, char* byte) override {
-    std::FILE* file = _wfsopen(Utf8ToWide(path).c_str(), L"rb", _SH_DENYNO);
-    if (file == nullptr) return Status::Error("open failed");
-    const bool read = _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0 &&
-                      std::fread(byte, 1, 1, file) == 1;
-    std::fclose(file);
-    return read ? Status::Ok() : Status::Error("read failed");
-  }
-
-  Status GetFileSize(const std::string& path, std::uint64_t* size) override {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(Utf8ToWide(path).c_str(), GetFileExInfoStandard, &data)) {
+  Status NewWritableFile(const std::string& path, OpenMode mode,
+                         std::unique_ptr<WritableFile>* result) override {
+    const std::wstring wide = Utf8ToWide(path);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (mode == OpenMode::kTruncate) {
+      handle = OpenFile(wide, GENERIC_WRITE, CREATE_ALWAYS);
+    } else {
+      // Binary access (the C runtime's "a+" would drop a trailing Ctrl-Z and
+      // translate what it reads), reading too for a look at the file's end;
+      // append only where reading is refused, by the file's rights or by a
+      // reader that shares writing but not reading.
+      handle = OpenFile(wide, FILE_APPEND_DATA | FILE_READ_DATA, OPEN_ALWAYS);
       const DWORD error = GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-        *size = 0;
-        return Status::Ok();
+      if (handle == INVALID_HANDLE_VALUE &&
+          (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)) {
+        handle = OpenFile(wide, FILE_APPEND_DATA, OPEN_ALWAYS);
       }
-      return LastErrorStatus("size");
     }
-    *size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (handle == INVALID_HANDLE_VALUE) return LastErrorStatus("open");
+    *result = std::make_unique<WindowsFile>(handle);
     return Status::Ok();
   }
 

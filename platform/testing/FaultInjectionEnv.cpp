@@ -14,22 +14,25 @@ class FaultyFile final : public WritableFile {
   FaultyFile(FaultInjectionEnv* env, std::unique_ptr<WritableFile> file)
       : env_(env), file_(std::move(file)) {}
 
-  Status Append(std::string_view text) override {
+  Status Append(std::string_view bytes) override {
     if (env_->ShouldFail(FaultOp::kCrash)) {
-      file_->Append(text.substr(0, text.size() / 2));
+      file_->Append(bytes.substr(0, bytes.size() / 2));
       // What the process printed so far is kept; nothing of it runs on.
       std::fflush(nullptr);
       std::_Exit(kCrashExitCode);
     }
     if (env_->ShouldFail(FaultOp::kWrite)) {
       // A torn write: half of the bytes reach the file.
-      file_->Append(text.substr(0, text.size() / 2));
+      file_->Append(bytes.substr(0, bytes.size() / 2));
       return Injected(std::errc::no_space_on_device);
     }
-    return file_->Append(text);
+    return file_->Append(bytes);
   }
 
   Status Size(std::uint64_t* size) override { return file_->Size(size); }
+  Status ReadByteAt(std::uint64_t offset, char* byte) override {
+    return file_->ReadByteAt(offset, byte);
+  }
 
   Status Close() override {
     Status status = file_->Close();
@@ -73,11 +76,11 @@ Status FaultInjectionEnv::CreateDirectories(const std::string& path) {
   return EnvWrapper::CreateDirectories(path);
 }
 
-Status FaultInjectionEnv::NewTextFile(const std::string& path, OpenMode mode,
-                                      std::unique_ptr<WritableFile>* result) {
+Status FaultInjectionEnv::NewWritableFile(const std::string& path, OpenMode mode,
+                                          std::unique_ptr<WritableFile>* result) {
   if (ShouldFail(FaultOp::kOpen)) return Injected(std::errc::permission_denied);
   std::unique_ptr<WritableFile> file;
-  Status status = EnvWrapper::NewTextFile(path, mode, &file);
+  Status status = EnvWrapper::NewWritableFile(path, mode, &file);
   if (!status.ok()) return status;
   *result = std::make_unique<FaultyFile>(this, std::move(file));
   return Status::Ok();

@@ -28,8 +28,8 @@ class FaultInjectionEnv : public EnvWrapper {
   int InjectedCount() const;
 
   Status CreateDirectories(const std::string& path) override;
-  Status NewTextFile(const std::string& path, OpenMode mode,
-                     std::unique_ptr<WritableFile>* result) override;
+  Status NewWritableFile(const std::string& path, OpenMode mode,
+                         std::unique_ptr<WritableFile>* result) override;
   Status RenameFile(const std::string& from, const std::string& to) override;
 
   // Used by the files this Env opens.

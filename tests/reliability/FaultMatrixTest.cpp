@@ -119,11 +119,11 @@ class WriteObserver : public reliability::LaterSessionEnv {
     return status;
   }
 
-  platform::Status NewTextFile(const std::string& path, platform::OpenMode mode,
-                               std::unique_ptr<platform::WritableFile>* result) override {
+  platform::Status NewWritableFile(const std::string& path, platform::OpenMode mode,
+                                   std::unique_ptr<platform::WritableFile>* result) override {
     if (!opens_again_) BeginWrite(path, mode);
     opens_again_ = false;
-    platform::Status status = LaterSessionEnv::NewTextFile(path, mode, result);
+    platform::Status status = LaterSessionEnv::NewWritableFile(path, mode, result);
     missed_folder_ = status.IsNotFound();
     return status;
   }

@@ -96,13 +96,10 @@ class RootedEnv : public platform::EnvWrapper {
     asked_.push_back("mkdir " + path);
     return EnvWrapper::CreateDirectories(Map(path));
   }
-  platform::Status NewTextFile(const std::string& path, platform::OpenMode mode,
-                               std::unique_ptr<platform::WritableFile>* result) override {
+  platform::Status NewWritableFile(const std::string& path, platform::OpenMode mode,
+                                   std::unique_ptr<platform::WritableFile>* result) override {
     asked_.push_back((mode == platform::OpenMode::kAppend ? "append " : "write ") + path);
-    return EnvWrapper::NewTextFile(Map(path), mode, result);
-  }
-  platform::Status GetFileSize(const std::string& path, std::uint64_t* size) override {
-    return EnvWrapper::GetFileSize(Map(path), size);
+    return EnvWrapper::NewWritableFile(Map(path), mode, result);
   }
   platform::Status TruncateFile(const std::string& path, std::uint64_t size) override {
     asked_.push_back("truncate " + path);

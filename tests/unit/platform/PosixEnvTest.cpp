@@ -71,7 +71,7 @@ TEST_F(PosixEnvTest, ReplaceMovesOverAnExistingFile) {
 TEST_F(PosixEnvTest, OpenFailsInAMissingFolder) {
   std::unique_ptr<platform::WritableFile> file;
   EXPECT_FALSE(
-      env_->NewTextFile((root_ / "missing" / "f").string(), platform::OpenMode::kAppend, &file)
+      env_->NewWritableFile((root_ / "missing" / "f").string(), platform::OpenMode::kAppend, &file)
           .ok());
 }
 
