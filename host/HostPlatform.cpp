@@ -79,10 +79,20 @@ std::string ProgramFolder() {
 
 std::unique_ptr<HeldFile> HeldFile::Open(const std::string& path, Sharing sharing,
                                          std::string* error) {
-  const DWORD share = sharing == Sharing::kNone ? 0
-                      : sharing == Sharing::kRead
-                          ? FILE_SHARE_READ
-                          : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  DWORD share = 0;
+  switch (sharing) {
+    case Sharing::kNone:
+      break;
+    case Sharing::kRead:
+      share = FILE_SHARE_READ;
+      break;
+    case Sharing::kWrite:
+      share = FILE_SHARE_WRITE;
+      break;
+    case Sharing::kAll:
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+      break;
+  }
   HANDLE handle = CreateFileW(platform::Utf8ToWide(path).c_str(), GENERIC_READ, share, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {

@@ -27,11 +27,12 @@ std::string ProgramFolder();
 namespace host {
 
 // A file held open by another program (the desktop app reading it), letting
-// others share it not at all, for reading, or for everything (Windows sharing;
-// POSIX has no sharing modes, so there it only keeps the file open).
+// others share it not at all, for reading, for writing only, or for everything
+// (Windows sharing; POSIX has no sharing modes, so there it only keeps the
+// file open).
 class HeldFile {
  public:
-  enum class Sharing { kNone, kRead, kAll };
+  enum class Sharing { kNone, kRead, kWrite, kAll };
   ~HeldFile();
   HeldFile(const HeldFile&) = delete;
   HeldFile& operator=(const HeldFile&) = delete;

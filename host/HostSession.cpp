@@ -421,9 +421,10 @@ HostSession::Outcome HostSession::Execute(const hostscript::Command& command, st
           [&](const ScreenshotCommand& c) { return Screenshot(c.file, error); },
           [&](const HoldCommand& c) {
             const std::string path = ExportFolderPath() + platform::kPathSeparator + c.file;
-            const auto sharing = c.sharing == HoldSharing::kNone   ? HeldFile::Sharing::kNone
-                                 : c.sharing == HoldSharing::kRead ? HeldFile::Sharing::kRead
-                                                                   : HeldFile::Sharing::kAll;
+            const auto sharing = c.sharing == HoldSharing::kNone    ? HeldFile::Sharing::kNone
+                                 : c.sharing == HoldSharing::kRead  ? HeldFile::Sharing::kRead
+                                 : c.sharing == HoldSharing::kWrite ? HeldFile::Sharing::kWrite
+                                                                    : HeldFile::Sharing::kAll;
             std::string why;
             auto held = HeldFile::Open(path, sharing, &why);
             if (!held) {

@@ -166,9 +166,10 @@ constexpr std::array<Keyword<DropTarget>, 4> kDropTargets{{
     {"pri", DropTarget::kPri},
 }};
 
-constexpr std::array<Keyword<HoldSharing>, 3> kHoldSharings{{
+constexpr std::array<Keyword<HoldSharing>, 4> kHoldSharings{{
     {"none", HoldSharing::kNone},
     {"read", HoldSharing::kRead},
+    {"write", HoldSharing::kWrite},
     {"all", HoldSharing::kAll},
 }};
 
@@ -494,7 +495,7 @@ constexpr std::array<CommandSyntax, 18> kCommands{{
     {{"settings", "settings", "print what the plugin's settings tab shows"}, ParseSettings},
     {{"click", "click LABEL", "click the tab's checkbox or button with that label"}, ParseClick},
     {{"screenshot", "screenshot FILE", "write the window as PNG (with --window)"}, ParseScreenshot},
-    {{"hold", "hold FILE none|read|all",
+    {{"hold", "hold FILE none|read|write|all",
       "the desktop app keeps FILE of the export folder open, sharing it so"},
      ParseHold},
     {{"release", "release FILE", "the desktop app closes FILE"}, ParseRelease},

@@ -147,10 +147,11 @@ struct ScreenshotCommand {
   bool operator==(const ScreenshotCommand&) const = default;
 };
 
-enum class HoldSharing { kNone, kRead, kAll };
+enum class HoldSharing { kNone, kRead, kWrite, kAll };
 
-// `hold FILE none|read|all`: the desktop app opens FILE of the export folder and keeps it open,
-// letting others share it not at all, for reading, or for reading, writing and deleting.
+// `hold FILE none|read|write|all`: the desktop app opens FILE of the export folder and keeps it
+// open, letting others share it not at all, for reading, for writing only, or for reading, writing
+// and deleting.
 struct HoldCommand {
   static constexpr std::string_view kName = "hold";
   std::string file{};

@@ -301,8 +301,8 @@ TEST(ParseCommandTest, RejectsBadFormsNamingCommandAndWord) {
       {"click", "click: wrong number of arguments (usage: click LABEL)"},
       {"click a b", "click: wrong number of arguments (usage: click LABEL)"},
       {"screenshot ''", "screenshot: empty file name"},
-      {"hold f", "hold: wrong number of arguments (usage: hold FILE none|read|all)"},
-      {"hold f write", R"(hold: unknown sharing "write" (none, read, all))"},
+      {"hold f", "hold: wrong number of arguments (usage: hold FILE none|read|write|all)"},
+      {"hold f share", R"(hold: unknown sharing "share" (none, read, write, all))"},
       {"release", "release: wrong number of arguments (usage: release FILE)"},
       {"quit now", "quit: wrong number of arguments (usage: quit)"},
   };
