@@ -4,14 +4,17 @@
 Unlike the scenario runner, which always hands the host a fresh --profile,
 these runs set USERPROFILE, HOME and the current directory themselves: HOME
 only, neither, an empty USERPROFILE, a profile that is a file, a very long
-profile path, a profile name that is not UTF-8, a stale temporary file, and
-the export folder deleted in the middle of a session. Console output and
-files are compared byte for byte.
+profile path, a profile name that is not UTF-8, a stale temporary file, the
+export folder deleted in the middle of a session, and a history file that is
+replaced in the middle of a session, that the game's user may append to but
+not read, or that is a named pipe. Console output and files are compared
+byte for byte.
 """
 
 import argparse
 import os
 import shutil
+import stat
 import subprocess
 import sys
 import tempfile
@@ -137,6 +140,42 @@ def expect_run(name, run, stdout):
           "stdout differs:\n" + run.stdout.decode("utf-8", "replace"))
 
 
+def play_live(host, env, cwd, between, resume=b"wait 8\n"):
+    """Feeds SESSION in two parts: once the first part's pending line is on
+    disk, calls between(), then goes on with `resume` and the rest."""
+    process = subprocess.Popen([host, "--fps", "0", "--clock", CLOCK, "-"],
+                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, env=env, cwd=cwd)
+    first, rest = SESSION.split(b"wait 8\n")
+    process.stdin.write(first)
+    process.stdin.flush()
+    history = os.path.join(env["USERPROFILE"], ".tallyloom", "bakkesmod_match_history.jsonl")
+    deadline = time.monotonic() + 120  # a guard against a hung host, not a measurement
+    while not (os.path.exists(history) and read(history) == PENDING_LINE):
+        if process.poll() is not None or time.monotonic() > deadline:
+            break
+        time.sleep(0.01)
+    between()
+    stdout, stderr = process.communicate(resume + rest, timeout=300)
+    return subprocess.CompletedProcess(process.args, process.returncode, stdout, stderr)
+
+
+def unprivileged(root, host):
+    """A copy of the host, its plugin and SDK library where user 65534 can
+    run them, and the command prefix that drops root for one process; None
+    when this process cannot switch users (it is not root)."""
+    if os.geteuid() != 0 or shutil.which("setpriv") is None:
+        return None
+    programs = os.path.join(root, "programs")
+    os.makedirs(programs)
+    os.chmod(root, 0o755)
+    os.chmod(programs, 0o755)
+    for name in ("tallyloom-host", "TallyLoomMMR.so", "libpluginsdk.so"):
+        shutil.copy(os.path.join(os.path.dirname(host), name), programs)
+    return ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+            os.path.join(programs, "tallyloom-host")]
+
+
 def working_profile(name, host, env, cwd, shown):
     """A location the plugin can write to: the whole session works."""
     run = run_host(host, env, cwd, SESSION)
@@ -241,35 +280,87 @@ def main():
               read(os.path.join(blocked, ".tallyloom", "bakkesmod_match_history.jsonl")) ==
               PENDING_LINE + FINAL_LINE, "history differs")
 
-        # The export folder deleted while the capture waits for its rating:
-        # the session is fed line by line, and the folder removed once the
-        # pending line is on disk. The final line and the next export bring
-        # folder and files back.
+        # The export folder deleted while the capture waits for its rating,
+        # once the pending line is on disk. The final line and the next
+        # export bring folder and files back.
         live = os.path.join(root, "live")
         folder = os.path.join(live, ".tallyloom")
-        process = subprocess.Popen([host, "--fps", "0", "--clock", CLOCK, "-"],
-                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, env=environment(USERPROFILE=live),
-                                   cwd=root)
-        first, rest = SESSION.split(b"wait 8\n")
-        process.stdin.write(first)
-        process.stdin.flush()
-        history = os.path.join(folder, "bakkesmod_match_history.jsonl")
-        deadline = time.monotonic() + 120  # a guard against a hung host, not a measurement
-        while not (os.path.exists(history) and read(history) == PENDING_LINE):
-            if process.poll() is not None or time.monotonic() > deadline:
-                break
-            time.sleep(0.01)
-        shutil.rmtree(folder, ignore_errors=True)
-        stdout, stderr = process.communicate(b"wait 8\ntallyloom_export_mmr\n" + rest, timeout=300)
-        check("folder deleted", process.returncode == 0 and stderr == b"",
-              f"exit {process.returncode}, stderr {stderr!r}")
+        run = play_live(host, environment(USERPROFILE=live), root,
+                        lambda: shutil.rmtree(folder, ignore_errors=True),
+                        resume=b"wait 8\ntallyloom_export_mmr\n")
+        check("folder deleted", run.returncode == 0 and run.stderr == b"",
+              f"exit {run.returncode}, stderr {run.stderr!r}")
         expect_files("folder deleted", folder, SNAPSHOT.replace(b"21:00:00", b"21:00:08")
                      .replace(b'"mmr": 1000', b'"mmr": 1009'), FINAL_LINE)
         exported = b"Manual test export exported 1 ranked playlists."
-        check("folder deleted", stdout == CONSOLE + b"[8.000] TallyLoom MMR: " + exported + b"\n" +
-              tab(folder.encode(), True, True, exported, exported_at=b"2026-12-06T21:00:08"),
-              stdout.decode("utf-8", "replace"))
+        check("folder deleted", run.stdout == CONSOLE + b"[8.000] TallyLoom MMR: " + exported +
+              b"\n" + tab(folder.encode(), True, True, exported, exported_at=b"2026-12-06T21:00:08"),
+              run.stdout.decode("utf-8", "replace"))
+
+        # The history file replaced, between the pending and the final line,
+        # by one of the same length that does not end in a line end: the
+        # final line must not be joined onto it.
+        replaced = os.path.join(root, "replaced")
+        history = os.path.join(replaced, ".tallyloom", "bakkesmod_match_history.jsonl")
+        stranger = b"x" * len(PENDING_LINE)
+
+        def replace_history():
+            with open(history + ".new", "wb") as f:
+                f.write(stranger)
+            os.replace(history + ".new", history)
+        run = play_live(host, environment(USERPROFILE=replaced), root, replace_history)
+        expect_run("replaced, same length", run, CONSOLE + tab(
+            replaced.encode() + b"/.tallyloom", True, True, OK_TAB_STATUS))
+        check("replaced, same length", read(history) == stranger + b"\r\n" + FINAL_LINE,
+              f"history {read(history)[-120:]!r}")
+
+        # A history file that the game's user may append to but not read:
+        # the line-end check cannot be made, and the lines are appended all
+        # the same, with no error.
+        command = unprivileged(root, host)
+        if command is None:
+            print("skipped: a write-only history file needs root to switch users (setpriv)")
+        else:
+            writeonly = os.path.join(root, "writeonly")
+            folder = os.path.join(writeonly, ".tallyloom")
+            os.makedirs(folder)
+            history = os.path.join(folder, "bakkesmod_match_history.jsonl")
+            with open(history, "wb") as f:
+                f.write(b'{"old":1}\r\n')
+            for path in (writeonly, folder, history):
+                os.chown(path, 65534, 65534)
+            os.chmod(history, stat.S_IWUSR)
+            run = subprocess.run(command + ["--fps", "0", "--clock", CLOCK, "-"], input=SESSION,
+                                 capture_output=True, env=environment(USERPROFILE=writeonly),
+                                 cwd=writeonly, timeout=300)
+            expect_run("write-only history", run, CONSOLE + tab(
+                folder.encode(), True, True, OK_TAB_STATUS))
+            expect_files("write-only history", folder, SNAPSHOT,
+                         b'{"old":1}\r\n' + PENDING_LINE + FINAL_LINE)
+
+        # A history path that is a named pipe, with a reader on the other
+        # end: a pipe has no end to look at, and the lines arrive whole.
+        piped = os.path.join(root, "piped")
+        folder = os.path.join(piped, ".tallyloom")
+        os.makedirs(folder)
+        history = os.path.join(folder, "bakkesmod_match_history.jsonl")
+        os.mkfifo(history)
+        reader = os.open(history, os.O_RDONLY | os.O_NONBLOCK)
+        try:
+            run = run_host(host, environment(USERPROFILE=piped), root, SESSION)
+            arrived = b""
+            while True:
+                try:
+                    chunk = os.read(reader, 65536)
+                except BlockingIOError:
+                    break
+                if not chunk:
+                    break
+                arrived += chunk
+        finally:
+            os.close(reader)
+        expect_run("named pipe", run, CONSOLE + tab(folder.encode(), True, True, OK_TAB_STATUS))
+        check("named pipe", arrived == PENDING_LINE + FINAL_LINE, f"arrived {arrived!r}")
     finally:
         shutil.rmtree(root, ignore_errors=True)
 
