@@ -1,6 +1,5 @@
 #include "export/ExportFolder.h"
 
-#include <string_view>
 #include <utility>
 
 #include "platform/Env.h"
@@ -16,20 +15,9 @@ std::string ProfileFolder() {
   return ".";
 }
 
-constexpr std::string_view kFolderName = ".tallyloom";
-
-// The export folder, with room for `extra` more bytes (a file name).
-std::string ExportFolderWithRoom(std::size_t extra) {
-  std::string folder = ProfileFolder();
-  folder.reserve(folder.size() + 1 + kFolderName.size() + extra);
-  folder += platform::kPathSeparator;
-  folder += kFolderName;
-  return folder;
-}
-
 }  // namespace
 
-std::string GetExportFolder() { return ExportFolderWithRoom(0); }
+std::string GetExportFolder() { return ProfileFolder() + platform::kPathSeparator + ".tallyloom"; }
 
 FolderAfterFailedOpen CheckFolderAfterFailedOpen(const platform::Status& open,
                                                  platform::Status* folder) {
@@ -40,9 +28,5 @@ FolderAfterFailedOpen CheckFolderAfterFailedOpen(const platform::Status& open,
 }
 
 std::string ExportFilePath(const char* fileName) {
-  const std::string_view name(fileName);
-  std::string path = ExportFolderWithRoom(1 + name.size());
-  path += platform::kPathSeparator;
-  path += name;
-  return path;
+  return GetExportFolder() + platform::kPathSeparator + fileName;
 }
