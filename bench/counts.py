@@ -19,6 +19,11 @@ import tempfile
 
 GROUPS = [("frame", "frame-floor"), ("export", "export-write", "export-floor"),
           ("append", "append-write", "append-floor")]
+# The goals: the frame path within 1.2 times its floor's instructions; an
+# export and an append (whole, or the writer alone) in at most 5 system calls.
+INSTRUCTION_GOALS = {"frame": ("frame-floor", 1.2)}
+SYSCALL_GOAL = 5
+SYSCALL_GOALS = ("export", "export-write", "append", "append-write")
 
 
 def syscalls(binary, operation, count, work):
@@ -85,14 +90,28 @@ def main():
                 calls, ir = per_operation(args.binary, name, args.count, work)
                 rows.append((name, sum(calls.values()), describe(calls), ir))
 
+    instructions_of = {name: ir for name, _, _, ir in rows}
+
+    def verdict(name, total, ir):
+        goals = []
+        if name in SYSCALL_GOALS:
+            goals.append(f"≤ {SYSCALL_GOAL} calls: {'met' if total <= SYSCALL_GOAL else 'NOT met'}")
+        if name in INSTRUCTION_GOALS:
+            floor, factor = INSTRUCTION_GOALS[name]
+            ratio = ir / instructions_of[floor]
+            goals.append(f"{ratio:.2f}× {floor}, ≤ {factor}: "
+                         f"{'met' if ratio <= factor else 'NOT met'}")
+        return "; ".join(goals)
+
     if args.markdown:
-        print("| Operation | System calls | Which | Instructions |")
-        print("|---|---:|---|---:|")
+        print("| Operation | System calls | Which | Instructions | Goal |")
+        print("|---|---:|---|---:|---|")
         for name, total, which, ir in rows:
-            print(f"| {name} | {total:g} | {which} | {ir:,.0f} |")
+            print(f"| {name} | {total:g} | {which} | {ir:,.0f} | {verdict(name, total, ir)} |")
     else:
         for name, total, which, ir in rows:
-            print(f"{name:14} {total:4g} syscalls ({which}), {ir:,.0f} instructions")
+            print(f"{name:14} {total:4g} syscalls ({which}), {ir:,.0f} instructions  "
+                  f"{verdict(name, total, ir)}")
 
 
 if __name__ == "__main__":

@@ -14,12 +14,12 @@ import sys
 PAIRS = [
     ("BM_FreeplayFrame", "BM_FrameFloor", 1.5),
     ("BM_FrameGatedOff", "BM_FrameFloor", 1.0),
-    ("BM_ExportSnapshot", "BM_RawReplace", 1.15),
-    ("BM_ExportWrite", "BM_RawReplace", 1.0),
-    ("BM_AppendHistory/0", "BM_RawAppend/0", 1.15),
-    ("BM_AppendHistory/104857600", "BM_RawAppend/104857600", 1.15),
-    ("BM_AppendWrite/0", "BM_RawAppend/0", 1.0),
-    ("BM_AppendWrite/104857600", "BM_RawAppend/104857600", 1.0),
+    ("BM_ExportSnapshot", "BM_RawReplace", None),
+    ("BM_ExportWrite", "BM_RawReplace", 1.2),
+    ("BM_AppendHistory/0", "BM_RawAppend/0", None),
+    ("BM_AppendHistory/104857600", "BM_RawAppend/104857600", None),
+    ("BM_AppendWrite/0", "BM_RawAppend/0", 1.2),
+    ("BM_AppendWrite/104857600", "BM_RawAppend/104857600", 1.2),
     ("BM_JsonEscape", "BM_Memcpy", None),
 ]
 
