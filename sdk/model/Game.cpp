@@ -99,8 +99,6 @@ void Game::SetState(GameState state) {
   impl_->Rebuild(this);
 }
 
-GameState Game::State() const { return impl_->state.load(); }
-
 void Game::SetMatch(const MatchSetup& match) {
   std::lock_guard lock(impl_->mutex);
   impl_->match = match;

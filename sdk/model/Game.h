@@ -30,6 +30,13 @@ struct MatchSetup {
   int extra_teams = 0;                 // teams beyond the two sides
 };
 
+// The winner of a match by its goals: the side with more (blue is team 0,
+// orange team 1), nobody on a draw.
+inline std::optional<std::uint8_t> WinnerByGoals(int blue, int orange) {
+  if (blue == orange) return std::nullopt;
+  return blue > orange ? 0 : 1;
+}
+
 class Game;
 
 // The objects behind the game wrappers. A wrapper's address points at one.
@@ -64,7 +71,6 @@ class PLUGINSDK_API Game {
 
   // --- Set up by the script ---------------------------------------------------
   void SetState(GameState state);
-  GameState State() const;
   // Sets up an online match and switches to the online state.
   void SetMatch(const MatchSetup& match);
   bool HasMatch() const;

@@ -32,7 +32,6 @@ struct Registrations::Impl {
   // The drawables as the frame loop runs them, rebuilt only when they change,
   // so that a frame copies one pointer.
   std::shared_ptr<const DrawList> frame_list = std::make_shared<const DrawList>();
-  std::atomic<std::uint64_t> frames_drawn{0};
 
   void RebuildFrameList() {
     auto list = std::make_shared<DrawList>();
@@ -92,10 +91,7 @@ void Registrations::DrawFrame() {
     std::lock_guard lock(impl_->mutex);
     list = impl_->frame_list;
   }
-  impl_->frames_drawn.fetch_add(1, std::memory_order_relaxed);
   for (const auto& callback : *list) (*callback)(CanvasWrapper(0));
 }
-
-std::uint64_t Registrations::FramesDrawn() const { return impl_->frames_drawn.load(); }
 
 }  // namespace sdkhost

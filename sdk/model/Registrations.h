@@ -5,8 +5,6 @@
 // without the lock held, so a callback may register or unregister.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,7 +33,6 @@ class PLUGINSDK_API Registrations {
   void FireEvent(const std::string& name);
   // One frame: every drawable runs once.
   void DrawFrame();
-  std::uint64_t FramesDrawn() const;
 
  private:
   struct Impl;
