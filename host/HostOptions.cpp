@@ -1,7 +1,6 @@
 #include "host/HostOptions.h"
 
 #include <charconv>
-#include <cstring>
 
 namespace host {
 
@@ -22,16 +21,17 @@ const char* HostUsage() {
          "SCRIPT is a file of commands, - for standard input (see docs/host.md).\n";
 }
 
-bool ParseHostOptions(int argc, char** argv, HostOptions* options, bool* help, std::string* error) {
+bool ParseHostOptions(const std::vector<std::string>& arguments, HostOptions* options, bool* help,
+                      std::string* error) {
   *help = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
     const auto value = [&](std::string* out) {
-      if (i + 1 >= argc) {
+      if (i + 1 >= arguments.size()) {
         *error = arg + " needs a value";
         return false;
       }
-      *out = argv[++i];
+      *out = arguments[++i];
       return true;
     };
     std::string text;

@@ -18,9 +18,10 @@ struct HostOptions {
   std::vector<std::string> scripts;  // "-" is standard input
 };
 
-// Parses the command line; false with `error` (or `help` set) when the program
-// should not run a session.
-bool ParseHostOptions(int argc, char** argv, HostOptions* options, bool* help, std::string* error);
+// Parses the command line's arguments (without the program's name); false
+// with `error` (or `help` set) when the program should not run a session.
+bool ParseHostOptions(const std::vector<std::string>& arguments, HostOptions* options, bool* help,
+                      std::string* error);
 
 const char* HostUsage();
 

@@ -1,14 +1,14 @@
-// One run of the simulated host: virtual time, the host model behind the SDK,
-// the plugin library and its object, and the script commands that drive them.
+// One run of the simulated host, from start to end: virtual time and the host
+// model behind the SDK, the environment the plugin sees (virtual clocks, fault
+// injection), the plugin library and its object, the settings window and the
+// thread that draws it, and the desktop app. Script commands act on it through
+// a CommandRunner.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
-#include <istream>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,13 +16,13 @@
 
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
 #include "bakkesmod/plugin/bakkesmodplugin.h"
+#include "host/DesktopApp.h"
 #include "host/HostOptions.h"
-#include "host/HostPlatform.h"
+#include "host/Output.h"
 #include "host/PluginLibrary.h"
 #include "host/SettingsDriver.h"
 #include "platform/testing/FaultInjectionEnv.h"
 #include "platform/testing/VirtualClockEnv.h"
-#include "script/ScriptCommand.h"
 #include "sdk/model/HostModel.h"
 
 namespace host {
@@ -32,11 +32,12 @@ class SettingsWork;
 
 class HostSession {
  public:
-  // `wall_start` is the Unix time of virtual time 0.
-  HostSession(const HostOptions& options, std::int64_t wall_start, std::FILE* out);
+  // `wall_start` is the Unix time of virtual time 0. The plugin's console
+  // lines go to `output`.
+  HostSession(const HostOptions& options, std::int64_t wall_start, Output& output);
   ~HostSession();
-
-  platform::Env* env() { return &clock_env_; }
+  HostSession(const HostSession&) = delete;
+  HostSession& operator=(const HostSession&) = delete;
 
   // The calling thread is the game thread from now on: it loads the plugin,
   // runs the scripts, fires the timers and runs GameWrapper::Execute's work.
@@ -44,19 +45,22 @@ class HostSession {
   // thread ends the session (sdk/model/GameThread.h).
   void BecomeGameThread();
 
+  // Loads the library on first use and the plugin object, as the host does;
+  // false with `error` when the plugin is loaded already or cannot be had.
   bool LoadPlugin(std::string* error);
+  // onUnload, then deleteMe; the library stays mapped and its timers fire.
   void UnloadPlugin();
+  bool HasPlugin() const { return plugin_ != nullptr; }
+  bool HasTab() const { return tab_ != nullptr; }
 
-  enum class Outcome { kContinue, kQuit, kError };
-  Outcome Execute(const hostscript::Command& command, std::string* error);
-  // Runs a whole script; script errors are printed to standard error.
-  Outcome RunScript(std::istream& in, const std::string& name, bool interactive);
-
+  // What script commands act on.
   sdkhost::HostModel& model() { return model_; }
-  void Flush();
-
-  // The settings window, for a real window to attach to.
+  platform::FaultInjectionEnv& faults() { return fault_env_; }
+  DesktopApp& desktop() { return desktop_; }
+  Output& output() { return output_; }
   SettingsDriver& settings() { return settings_; }
+  // Runs `work` on the thread that draws the settings window.
+  void OnDrawingThread(const std::function<void()>& work);
   // Hands all settings-window work to the thread behind `work` (a window's
   // thread); nullptr draws on the calling thread again.
   void DrawOn(SettingsWork* work) { drawing_ = work; }
@@ -66,24 +70,17 @@ class HostSession {
   // From any thread: the session ends; a running script stops before its next
   // command.
   void RequestStop();
+  bool StopRequested() const { return stop_requested_.load(); }
 
  private:
-  void PrintLine(const std::string& text);
-  std::string ExportFolderPath();
-  Outcome RunConsole(const std::vector<std::string>& words, std::string* error);
-  // Runs `work` on the thread that draws the settings window.
-  void OnDrawingThread(const std::function<void()>& work);
-  Outcome Screenshot(const std::string& path, std::string* error);
-  Outcome Help(const std::string& topic, std::string* error);
-
   HostOptions options_;
-  std::FILE* out_;
-  std::mutex out_mutex_;
+  Output& output_;
 
   platform::VirtualClock clock_;
   platform::FaultInjectionEnv fault_env_;
   platform::VirtualClockEnv clock_env_;
   sdkhost::HostModel model_;
+  DesktopApp desktop_;
   SettingsDriver settings_;
   std::unique_ptr<SettingsThread> settings_thread_;
   SettingsWork* drawing_ = nullptr;  // where settings work runs; nullptr: here
@@ -91,9 +88,6 @@ class HostSession {
   std::mutex stop_mutex_;
   std::condition_variable stop_changed_;
   std::atomic<bool> stop_requested_{false};
-
-  // Files of the export folder that the "desktop app" holds open.
-  std::map<std::string, std::unique_ptr<HeldFile>> held_files_;
 
   std::unique_ptr<PluginLibrary> library_;
   std::shared_ptr<BakkesMod::Plugin::BakkesModPlugin> plugin_;

@@ -4,9 +4,9 @@
 #include <imgui_internal.h>
 
 #include <cfloat>
-#include <sstream>
 
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
+#include "host/TextLines.h"
 
 namespace host {
 namespace {
@@ -135,18 +135,17 @@ std::vector<std::string> SettingsDriver::WidgetLabels() {
   // Dear ImGui's text log shows a checkbox as "[x] LABEL" or "[ ] LABEL" and a
   // button as "[ LABEL ]", buttons on one line joined by a space.
   std::vector<std::string> candidates;
-  std::istringstream rows(DrawAndRead());
-  for (std::string row; std::getline(rows, row);) {
-    if (!row.empty() && row.back() == '\r') row.pop_back();
-    if (row.rfind("[x] ", 0) == 0 || row.rfind("[ ] ", 0) == 0) {
-      candidates.push_back(row.substr(4));
+  const std::string text = DrawAndRead();
+  for (const std::string_view row : SplitLines(text)) {
+    if (row.starts_with("[x] ") || row.starts_with("[ ] ")) {
+      candidates.emplace_back(row.substr(4));
       continue;
     }
-    for (std::size_t open = row.find("[ "); open != std::string::npos;
+    for (std::size_t open = row.find("[ "); open != std::string_view::npos;
          open = row.find("[ ", open + 2)) {
       const std::size_t close = row.find(" ]", open + 2);
-      if (close == std::string::npos) break;
-      candidates.push_back(row.substr(open + 2, close - open - 2));
+      if (close == std::string_view::npos) break;
+      candidates.emplace_back(row.substr(open + 2, close - open - 2));
     }
   }
   std::vector<std::string> labels;

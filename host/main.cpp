@@ -1,11 +1,11 @@
 // tallyloom-host: loads the TallyLoom MMR plugin the way the game's mod host
 // does and plays scripted game sessions on virtual time.
+#include <fmt/format.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,13 +13,14 @@
 #include <string>
 #include <thread>
 
-#include <fmt/format.h>
-
+#include "host/CommandRunner.h"
 #include "host/Demo.h"
 #include "host/HostOptions.h"
 #include "host/HostPlatform.h"
 #include "host/HostSession.h"
 #include "host/LocalClock.h"
+#include "host/Output.h"
+#include "host/TextLines.h"
 #include "script/ScriptWords.h"
 #if TALLYLOOM_HOST_WINDOW
 #include "host/WindowHost.h"
@@ -65,24 +66,20 @@ bool ReadScript(const std::string& name, ScriptSource* script, std::string* erro
 bool ScriptOptions(const ScriptSource& script, std::vector<std::string>* options,
                    std::string* error) {
   constexpr std::string_view kPrefix = "# host-options:";
-  std::istringstream lines(script.text);
   int number = 0;
-  for (std::string line; std::getline(lines, line);) {
+  for (const std::string_view line : host::SplitLines(script.text)) {
     ++number;
-    if (line.rfind(kPrefix, 0) != 0) continue;
+    if (!line.starts_with(kPrefix)) continue;
     std::vector<std::string> words;
     std::string why;
-    if (!hostscript::SplitWords(std::string_view(line).substr(kPrefix.size()), &words, &why)) {
+    if (!hostscript::SplitWords(line.substr(kPrefix.size()), &words, &why)) {
       *error = fmt::format("{}:{}: host-options: {}", script.name, number, why);
       return false;
     }
     // Options only: a script cannot name further scripts.
-    std::vector<char*> argv{nullptr};
-    for (std::string& word : words) argv.push_back(word.data());
     host::HostOptions parsed;
     bool help = false;
-    if (!host::ParseHostOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &help, &why) ||
-        !parsed.scripts.empty()) {
+    if (!host::ParseHostOptions(words, &parsed, &help, &why) || !parsed.scripts.empty()) {
       *error = fmt::format("{}:{}: host-options: {}", script.name, number,
                            help          ? "--help is no option for a script"
                            : why.empty() ? "only options, no scripts"
@@ -105,91 +102,71 @@ bool PrepareProfile(const std::string& folder, std::string* error) {
   return true;
 }
 
-// One of the plugin's files as the desktop app reads it: its lines, CR LF
-// line ends read as line ends.
-void PrintExportFile(const char* title, const std::filesystem::path& path) {
-  std::printf("\n%s: %s\n", title, path.string().c_str());
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::printf("  (not written)\n");
-    return;
-  }
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::printf("  %s\n", line.c_str());
-  }
-}
-
-using Outcome = host::HostSession::Outcome;
-
 // Loads the plugin and plays the demo and the scripts; gives the exit code.
-int PlaySession(host::HostSession& session, const host::HostOptions& options,
-                const std::vector<ScriptSource>& scripts, Outcome* outcome) {
-  *outcome = Outcome::kContinue;
+int PlaySession(host::HostSession& session, host::CommandRunner& runner,
+                const host::HostOptions& options, const std::vector<ScriptSource>& scripts,
+                host::Outcome* outcome) {
+  *outcome = host::Outcome::kContinue;
   session.BecomeGameThread();
   std::string error;
   if (!session.LoadPlugin(&error)) {
-    std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
+    session.output().Error(fmt::format("tallyloom-host: {}\n", error));
     return 1;
   }
 
   if (options.demo) {
     std::istringstream demo(host::DemoScript());
-    *outcome = session.RunScript(demo, "demo", false);
+    *outcome = runner.RunScript(demo, "demo", false);
   }
   for (const ScriptSource& script : scripts) {
-    if (*outcome != Outcome::kContinue) break;
+    if (*outcome != host::Outcome::kContinue) break;
     if (script.name == "-") {
-      *outcome = session.RunScript(std::cin, "-", host::StdinIsTerminal());
+      *outcome = runner.RunScript(std::cin, "-", host::StdinIsTerminal());
       continue;
     }
     std::istringstream in(script.text);
-    *outcome = session.RunScript(in, script.name, false);
+    *outcome = runner.RunScript(in, script.name, false);
   }
 
-  if (options.demo) {
-    const std::filesystem::path folder = std::filesystem::u8path(*options.profile) / ".tallyloom";
-    session.Flush();
-    PrintExportFile("Snapshot file", folder / "bakkesmod_mmr.json");
-    PrintExportFile("Match history file", folder / "bakkesmod_match_history.jsonl");
-  }
-  session.Flush();
-  return *outcome == Outcome::kError ? 1 : 0;
+  // The demo ends with both files as the desktop app reads them.
+  if (options.demo) session.output().Block(session.desktop().ShowFiles());
+  session.output().Flush();
+  return *outcome == host::Outcome::kError ? 1 : 0;
 }
 
 // --window: the window lives on this, the main thread, which draws it and
 // carries out the settings work; the session plays on a game thread and, once
 // its scripts are done, lets virtual time follow real time until the window is
 // closed. `quit` or a script error closes the window.
-int PlayInWindow(host::HostSession& session, const host::HostOptions& options,
-                 const std::vector<ScriptSource>& scripts) {
+int PlayInWindow(host::HostSession& session, host::CommandRunner& runner,
+                 const host::HostOptions& options, const std::vector<ScriptSource>& scripts) {
 #if TALLYLOOM_HOST_WINDOW
   std::string error;
   std::unique_ptr<host::WindowHost> window =
       host::WindowHost::Open(&session.settings(), "TallyLoom MMR - tallyloom-host", &error);
   if (!window) {
-    std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
+    session.output().Error(fmt::format("tallyloom-host: {}\n", error));
     return 1;
   }
   session.DrawOn(&window->work());
   int code = 0;
   std::thread game([&] {
-    Outcome outcome = Outcome::kContinue;
-    code = PlaySession(session, options, scripts, &outcome);
-    if (code == 0 && outcome == Outcome::kContinue) session.FollowRealTime();
+    host::Outcome outcome = host::Outcome::kContinue;
+    code = PlaySession(session, runner, options, scripts, &outcome);
+    if (code == 0 && outcome == host::Outcome::kContinue) session.FollowRealTime();
     window->Finish();
   });
   window->Run([&] { session.RequestStop(); });
   game.join();
   session.DrawOn(nullptr);
   window.reset();
-  session.Flush();
+  session.output().Flush();
   return code;
 #else
-  (void)session;
+  (void)runner;
   (void)options;
   (void)scripts;
-  std::fprintf(stderr, "tallyloom-host: --window: this build has no window support\n");
+  session.output().Error("tallyloom-host: --window: this build has no window support\n");
   return 1;
 #endif
 }
@@ -198,25 +175,24 @@ int PlayInWindow(host::HostSession& session, const host::HostOptions& options,
 
 int main(int argc, char** argv) {
   host::UseBinaryStdout();
+  host::Output output(stdout, stderr);
   std::vector<std::string> arguments = host::Utf8Arguments(argc, argv);
-  std::vector<char*> utf8_argv;
-  for (std::string& argument : arguments) utf8_argv.push_back(argument.data());
-  argc = static_cast<int>(utf8_argv.size());
-  argv = utf8_argv.data();
+  if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's name
 
   host::HostOptions options;
   bool help = false;
   std::string error;
-  const auto usage_error = [](const std::string& message) {
-    std::fprintf(stderr, "tallyloom-host: %s\n%s", message.c_str(), host::HostUsage());
-    return 2;
+  const auto fail = [&](const std::string& message, int code) {
+    output.Error("tallyloom-host: " + message + "\n");
+    return code;
   };
-  if (!host::ParseHostOptions(argc, argv, &options, &help, &error)) {
-    if (help) {
-      std::fputs(host::HostUsage(), stdout);
-      return 0;
-    }
-    return usage_error(error);
+  const auto usage_error = [&](const std::string& message) {
+    return fail(message + "\n" + host::HostUsage(), 2);
+  };
+  if (!host::ParseHostOptions(arguments, &options, &help, &error)) {
+    if (!help) return usage_error(error);
+    output.Block(host::HostUsage());
+    return 0;
   }
 
   // Without a script, a terminal gets an interactive session; anything else
@@ -233,18 +209,14 @@ int main(int argc, char** argv) {
   for (const std::string& name : options.scripts) {
     ScriptSource script;
     if (!ReadScript(name, &script, &error) || !ScriptOptions(script, &script_options, &error)) {
-      std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
-      return 2;
+      return fail(error, 2);
     }
     scripts.push_back(std::move(script));
   }
   if (!script_options.empty()) {
-    std::vector<char*> combined{argv[0]};
-    for (std::string& option : script_options) combined.push_back(option.data());
-    for (int i = 1; i < argc; ++i) combined.push_back(argv[i]);
+    script_options.insert(script_options.end(), arguments.begin(), arguments.end());
     host::HostOptions with_scripts;
-    if (!host::ParseHostOptions(static_cast<int>(combined.size()), combined.data(), &with_scripts,
-                                &help, &error)) {
+    if (!host::ParseHostOptions(script_options, &with_scripts, &help, &error)) {
       return usage_error("a script's host-options: " + error);
     }
     with_scripts.scripts = options.scripts;
@@ -253,10 +225,7 @@ int main(int argc, char** argv) {
 
   std::int64_t wall_start = 0;
   if (options.clock) {
-    if (!host::ParseLocalClock(*options.clock, &wall_start, &error)) {
-      std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
-      return 2;
-    }
+    if (!host::ParseLocalClock(*options.clock, &wall_start, &error)) return fail(error, 2);
   } else {
     wall_start = std::chrono::duration_cast<std::chrono::seconds>(
                      std::chrono::system_clock::now().time_since_epoch())
@@ -265,20 +234,15 @@ int main(int argc, char** argv) {
 
   if (options.demo && !options.profile) {
     const std::optional<std::string> scratch = host::MakeScratchFolder("tallyloom-demo-");
-    if (!scratch) {
-      std::fprintf(stderr, "tallyloom-host: cannot make a scratch profile folder\n");
-      return 1;
-    }
+    if (!scratch) return fail("cannot make a scratch profile folder", 1);
     options.profile = *scratch;
-    std::printf("Demo profile folder: %s\n", scratch->c_str());
+    output.Block(fmt::format("Demo profile folder: {}\n", *scratch));
   }
-  if (options.profile && !PrepareProfile(*options.profile, &error)) {
-    std::fprintf(stderr, "tallyloom-host: %s\n", error.c_str());
-    return 1;
-  }
+  if (options.profile && !PrepareProfile(*options.profile, &error)) return fail(error, 1);
 
-  host::HostSession session(options, wall_start, stdout);
-  if (options.window) return PlayInWindow(session, options, scripts);
-  Outcome outcome = Outcome::kContinue;
-  return PlaySession(session, options, scripts, &outcome);
+  host::HostSession session(options, wall_start, output);
+  host::CommandRunner runner(session, options.narrate);
+  if (options.window) return PlayInWindow(session, runner, options, scripts);
+  host::Outcome outcome = host::Outcome::kContinue;
+  return PlaySession(session, runner, options, scripts, &outcome);
 }

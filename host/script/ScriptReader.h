@@ -4,7 +4,7 @@
 #include <istream>
 #include <string>
 
-#include "script/ScriptCommand.h"
+#include "script/Command.h"
 
 namespace hostscript {
 
@@ -38,8 +38,6 @@ class ScriptReader {
   //  kEnd: no more input; every later call returns kEnd as well.
   // Any of the pointers may be null when the caller does not need that part.
   Result Next(Command* command, int* line, ScriptError* error);
-
-  const std::string& sourceName() const { return sourceName_; }
 
  private:
   enum class LineStatus { kLine, kTooLong, kEnd, kReadError };

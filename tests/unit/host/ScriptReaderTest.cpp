@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -10,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "script/ScriptCommand.h"
+#include "script/Command.h"
 #include "script/ScriptReader.h"
 #include "script/ScriptWords.h"
 
@@ -131,75 +132,99 @@ TEST(SplitWordsTest, QuoteWordReadsBackAndPrints) {
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-TEST(ParseCommandTest, AcceptsEveryCommandForm) {
+// The forms whose parsing does more than pick a keyword.
+TEST(ParseCommandTest, ReadsEachFormIntoTheModelsTerms) {
+  using Account = AccountCommand::Kind;
   const struct {
     std::string_view line;
     Command expected;
   } kCases[] = {
       {"wait 20", WaitCommand{20 * kSecond}},
-      {"state menu", StateCommand{GameState::kMenu}},
-      {"state freeplay", StateCommand{GameState::kFreeplay}},
-      {"state training", StateCommand{GameState::kTraining}},
-      {"state online", StateCommand{GameState::kOnline}},
-      {"state replay", StateCommand{GameState::kReplay}},
-      {"account none", AccountCommand{.kind = AccountKind::kNone}},
-      {"account uid 76561198000000000",
-       AccountCommand{.kind = AccountKind::kUid, .uid = 76561198000000000}},
-      {"account uid 0", AccountCommand{.kind = AccountKind::kUid, .uid = 0}},
+      {"state online", StateCommand{sdkhost::GameState::kOnline}},
+      {"account none", AccountCommand{.kind = Account::kNone}},
       {"account uid 18446744073709551615",
-       AccountCommand{.kind = AccountKind::kUid, .uid = 18446744073709551615u}},
-      {"account Epic|abc-1", AccountCommand{.kind = AccountKind::kText, .text = "Epic|abc-1"}},
-      {R"(account "")", AccountCommand{.kind = AccountKind::kText, .text = ""}},
-      {"account 'none x'", AccountCommand{.kind = AccountKind::kText, .text = "none x"}},
-      {"name 'Jo Bloggs'", NameCommand{"Jo Bloggs"}},
+       AccountCommand{.kind = Account::kUid, .uid = 18446744073709551615u}},
+      {"account Epic|abc-1", AccountCommand{.kind = Account::kText, .text = "Epic|abc-1"}},
+      {R"(account "")", AccountCommand{.kind = Account::kText, .text = ""}},
+      {"account 'none x'", AccountCommand{.kind = Account::kText, .text = "none x"}},
       {R"(name "")", NameCommand{""}},
-      {"mmr 11 1234.5", MmrCommand{.playlist = 11, .value = 1234.5f}},
       {"mmr -1 unsynced", MmrCommand{.playlist = -1}},
       {"mmr 13 600 after 2.5",
        MmrCommand{.playlist = 13, .value = 600.0f, .afterNanoseconds = 2'500'000'000}},
-      {"mmr 10 1 after 0", MmrCommand{.playlist = 10, .value = 1.0f, .afterNanoseconds = 0}},
       {"mmr -2147483648 0", MmrCommand{.playlist = -2147483648, .value = 0.0f}},
-      {"mmr 2147483647 -5", MmrCommand{.playlist = 2147483647, .value = -5.0f}},
-      {"mmr 007 +2", MmrCommand{.playlist = 7, .value = 2.0f}},
-      {"syncing on", SyncingCommand{true}},
-      {"syncing off", SyncingCommand{false}},
-      {"event match-ended", EventCommand{"Function TAGame.GameEvent_Soccar_TA.OnMatchEnded"}},
+      {"mmr 007 -5", MmrCommand{.playlist = 7, .value = -5.0f}},
       {"event winner-set", EventCommand{"Function TAGame.GameEvent_Soccar_TA.OnGameWinnerSet"}},
-      {"event freeplay-init", EventCommand{"Function TAGame.Mutator_Freeplay_TA.Init"}},
-      {"event training-start",
-       EventCommand{"Function TAGame.GameEvent_TrainingEditor_TA.StartPlayTest"}},
       {"event 'Function TAGame.Car_TA.OnJump'", EventCommand{"Function TAGame.Car_TA.OnJump"}},
-      {"drop playlist", DropCommand{DropTarget::kPlaylist}},
-      {"drop teams", DropCommand{DropTarget::kTeams}},
-      {"drop player", DropCommand{DropTarget::kPlayer}},
-      {"drop pri", DropCommand{DropTarget::kPri}},
-      {"fault mkdir", FaultCommand{FaultPoint::kMkdir, false}},
-      {"fault open", FaultCommand{FaultPoint::kOpen, false}},
-      {"fault write always", FaultCommand{FaultPoint::kWrite, true}},
-      {"fault close", FaultCommand{FaultPoint::kClose, false}},
-      {"fault replace always", FaultCommand{FaultPoint::kReplace, true}},
-      {"fault crash", FaultCommand{FaultPoint::kCrash, false}},
-      {"fault clear", FaultClearCommand{}},
-      {"plugin load", PluginCommand{true}},
-      {"plugin unload", PluginCommand{false}},
-      {"settings", SettingsCommand{}},
-      {"click 'Open folder'", ClickCommand{"Open folder"}},
-      {"screenshot shots/main.png", ScreenshotCommand{"shots/main.png"}},
-      {"hold bakkesmod_mmr.json none", HoldCommand{"bakkesmod_mmr.json", HoldSharing::kNone}},
-      {"hold h.jsonl all", HoldCommand{"h.jsonl", HoldSharing::kAll}},
-      {"release h.jsonl", ReleaseCommand{"h.jsonl"}},
-      {"quit", QuitCommand{}},
+      {"drop pri", DropCommand{sdkhost::Link::kPri}},
+      {"fault write always", FaultCommand{.op = platform::FaultOp::kWrite, .always = true}},
+      {"fault crash", FaultCommand{.op = platform::FaultOp::kCrash}},
+      {"fault clear", FaultCommand{.clear = true}},
+      {"hold h.jsonl write", HoldCommand{"h.jsonl", host::HeldFile::Sharing::kWrite}},
+      {"help mmr", HelpCommand{"mmr"}},
       {"tallyloom_enabled 1", ConsoleCommand{{"tallyloom_enabled", "1"}}},
       {"Wait 1", ConsoleCommand{{"Wait", "1"}}},
       {R"("" x)", ConsoleCommand{{"", "x"}}},
   };
-  for (const auto& c : kCases) {
-    const Command command = ParseOk(c.line);
-    EXPECT_EQ(command, c.expected) << c.line;
-    const std::string first = SplitOk(c.line)[0];
-    const bool console = std::holds_alternative<ConsoleCommand>(command);
-    EXPECT_EQ(CommandName(command), console ? "console" : first) << c.line;
+  for (const auto& c : kCases) EXPECT_EQ(ParseOk(c.line), c.expected) << c.line;
+}
+
+// Every form that `help` shows is one the parser takes: each usage line with a
+// sample for each placeholder, each choice of each word ("menu|freeplay"), and
+// each optional part ("[after SECONDS]") left out and put in.
+TEST(ParseCommandTest, EveryFormThatHelpShowsParses) {
+  const auto sample = [](const std::string& word) -> std::string {
+    if (word == "PLAYLIST" || word == "VALUE") return "11";
+    if (word == "COMMAND") return "wait";
+    const bool placeholder =
+        std::all_of(word.begin(), word.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+    if (!placeholder) return word;
+    const bool number =
+        word == "SECONDS" || word == "N" || word == "T" || word == "BLUE" || word == "ORANGE";
+    return number ? "1" : "x";  // ID, TEXT, NAME, LABEL, FILE
+  };
+  struct Part {
+    int group = -1;  // the optional part it belongs to, -1 for none
+    Words choices;
+  };
+  int forms = 0;
+  for (const CommandHelp& entry : CommandTable()) {
+    std::string usage(entry.usage);
+    for (std::size_t bar; (bar = usage.find(" | ")) != std::string::npos;)
+      usage.replace(bar, 3, "\n");
+    std::istringstream alternatives(usage);
+    for (std::string form; std::getline(alternatives, form);) {
+      std::vector<Part> parts;
+      int groups = 0;
+      bool inGroup = false;
+      for (std::string word : SplitOk(form)) {
+        if (word.starts_with('[')) inGroup = true, ++groups, word.erase(0, 1);
+        Part part{inGroup ? groups : -1, {}};
+        if (word.ends_with(']')) inGroup = false, word.pop_back();
+        std::istringstream choices(word);
+        for (std::string choice; std::getline(choices, choice, '|');) {
+          part.choices.push_back(sample(choice));
+        }
+        parts.push_back(part);
+      }
+      for (std::size_t vary = 0; vary <= parts.size(); ++vary) {
+        const std::size_t count = vary < parts.size() ? parts[vary].choices.size() : 1;
+        const int group = vary < parts.size() ? parts[vary].group : -1;
+        for (std::size_t choice = 0; choice < count; ++choice) {
+          Words line;
+          for (std::size_t i = 0; i < parts.size(); ++i) {
+            if (parts[i].group != -1 && parts[i].group != group) continue;
+            line.push_back(parts[i].choices[i == vary ? choice : 0]);
+          }
+          Command command;
+          std::string error;
+          EXPECT_TRUE(ParseCommand(line, &command, &error)) << form << ": " << error;
+          EXPECT_FALSE(std::holds_alternative<ConsoleCommand>(command)) << form;
+          ++forms;
+        }
+      }
+    }
   }
+  EXPECT_GT(forms, 60);
 }
 
 TEST(ParseCommandTest, MatchOptionsComeInAnyOrderOnce) {
@@ -210,15 +235,20 @@ TEST(ParseCommandTest, MatchOptionsComeInAnyOrderOnce) {
       {"match 11 3 1", {.playlist = 11, .blueGoals = 3, .orangeGoals = 1}},
       {"match 6 -1 0 casual", {.playlist = 6, .blueGoals = -1, .ranked = false}},
       {"match 11 2 2 winner none team 1",
-       {.playlist = 11, .blueGoals = 2, .orangeGoals = 2, .team = 1, .winner = WinnerKind::kNone}},
+       {.playlist = 11,
+        .blueGoals = 2,
+        .orangeGoals = 2,
+        .team = 1,
+        .winner = MatchCommand::Winner::kNone}},
       {"match 11 0 4 team 255 winner 1 casual",
        {.playlist = 11,
         .orangeGoals = 4,
         .ranked = false,
         .team = 255,
-        .winner = WinnerKind::kTeam,
+        .winner = MatchCommand::Winner::kTeam,
         .winnerTeam = 1}},
-      {"match 11 0 0 winner 0", {.playlist = 11, .winner = WinnerKind::kTeam, .winnerTeam = 0}},
+      {"match 11 0 0 winner 0",
+       {.playlist = 11, .winner = MatchCommand::Winner::kTeam, .winnerTeam = 0}},
   };
   for (const auto& c : kCases) EXPECT_EQ(ParseOk(c.line), Command{c.expected}) << c.line;
 }
@@ -359,7 +389,7 @@ TEST(ParseCommandTest, ConvertsDurationsExactlyToNanoseconds) {
   }
 }
 
-TEST(ParseCommandTest, MmrValuesFollowStrtodThenNarrowToFloat) {
+TEST(ParseCommandTest, MmrValuesAreDecimalNumbersNarrowedToFloat) {
   constexpr float kInf = std::numeric_limits<float>::infinity();
   constexpr float kFloatMax = std::numeric_limits<float>::max();
   const struct {
@@ -374,13 +404,11 @@ TEST(ParseCommandTest, MmrValuesFollowStrtodThenNarrowToFloat) {
       {"1e30", 1e30f},
       {"1e39", kInf},
       {"-1e39", -kInf},
-      {"1e400", kInf},
       {"1e-50", 0.0f},
-      {"0x1.8p1", 3.0f},
       {"3.4028234e38", kFloatMax},
-      {"0x1.fffffefp127", kFloatMax},
-      {"0x1.ffffffp127", kInf},
-      {"-0x1.ffffffp127", -kInf},
+      {"3.40282356e38", kFloatMax},
+      {"3.40282357e38", kInf},
+      {"-3.40282357e38", -kInf},
   };
   for (const auto& c : kCases) {
     const Command command = ParseOk("mmr 0 " + std::string(c.text));
@@ -397,6 +425,11 @@ TEST(ParseCommandTest, MmrValuesFollowStrtodThenNarrowToFloat) {
     const auto& mmr = std::get<MmrCommand>(command);
     ASSERT_TRUE(mmr.value.has_value()) << nan;
     EXPECT_TRUE(std::isnan(*mmr.value)) << nan;
+  }
+  // No sign but the minus, no hexadecimal, nothing beyond a double's range.
+  for (const std::string_view refused : {"+2", "0x1.8p1", "1e400", "1e-400"}) {
+    EXPECT_EQ(ParseError("mmr 0 " + std::string(refused)),
+              "mmr: bad value \"" + std::string(refused) + "\"");
   }
 }
 

@@ -1,0 +1,128 @@
+// What every script command is made of. A command is one struct (see
+// GameCommands.h, FileCommands.h, SessionCommands.h) with:
+//
+//   kHelp               its keyword, usage and one line of help (`help` lists them);
+//   its fields          what the line says, in the model's own types;
+//   Parse(args, out)    reads the line's words into the fields, or fails with a
+//                       message that names the command and the word;
+//   Run(runner)         what the command does to the session, and the story the
+//                       host tells of it (with --narrate).
+//
+// Run is a template only so that the parser builds without the host (the
+// fuzz target compiles the parser alone); its `Runner` is always
+// host::CommandRunner (host/CommandRunner.h), which hands out the parts of the
+// session a command acts on.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace hostscript {
+
+// One command of the language: its keyword, its usage and what it does.
+struct CommandHelp {
+  std::string_view name;
+  std::string_view usage;
+  std::string_view summary;
+};
+
+// Every command, in the order `help` lists them.
+std::vector<CommandHelp> CommandTable();
+
+// What running a command leads to.
+enum class Outcome { kContinue, kQuit, kError };
+
+// A keyword of a command and the value it stands for.
+template <typename T>
+struct Keyword {
+  std::string_view name;
+  T value;
+};
+
+template <typename T, std::size_t N>
+const Keyword<T>* FindKeyword(const std::array<Keyword<T>, N>& table, std::string_view word) {
+  for (const Keyword<T>& keyword : table) {
+    if (keyword.name == word) return &keyword;
+  }
+  return nullptr;
+}
+
+// "a, b, c", listed in messages about unknown keywords.
+template <typename T, std::size_t N>
+std::string KeywordList(const std::array<Keyword<T>, N>& table) {
+  std::string list;
+  for (const Keyword<T>& keyword : table) {
+    if (!list.empty()) list += ", ";
+    list += keyword.name;
+  }
+  return list;
+}
+
+// The words of one line as a command's parser reads them: by position, each
+// check failing with the message every command shares, e.g.
+// `wait: bad duration "abc"`. Every check returns false once it has failed.
+class Arguments {
+ public:
+  Arguments(const std::vector<std::string>& words, std::string_view usage, std::string* error)
+      : words_(words), usage_(usage), error_(error) {}
+
+  std::size_t size() const { return words_.size(); }
+  const std::string& operator[](std::size_t index) const { return words_[index]; }
+
+  // "COMMAND: message".
+  bool Fail(const std::string& message);
+  // "COMMAND: wrong number of arguments (usage: ...)".
+  bool Usage();
+  bool ExpectCount(std::size_t count) { return words_.size() == count || Usage(); }
+
+  template <typename T, std::size_t N>
+  bool Choice(std::size_t index, const std::array<Keyword<T>, N>& table, std::string_view what,
+              T* value) {
+    const Keyword<T>* keyword = FindKeyword(table, words_[index]);
+    if (keyword == nullptr) {
+      return Fail("unknown " + std::string(what) + " " + Shown(words_[index]) + " (" +
+                  KeywordList(table) + ")");
+    }
+    *value = keyword->value;
+    return true;
+  }
+
+  // A file's name, which may not be empty.
+  bool FileName(std::size_t index, std::string* file) {
+    if (words_[index].empty()) return Fail("empty file name");
+    *file = words_[index];
+    return true;
+  }
+  // Decimal integers: digits, and a minus sign for the signed ones; no plus
+  // sign, no base prefix, no spaces.
+  bool Int32(std::size_t index, std::string_view what, std::int32_t* value);
+  bool Uint64(std::size_t index, std::string_view what, std::uint64_t* value);
+  bool TeamNumber(std::size_t index, std::string_view what, std::uint8_t* value);
+  // Seconds as `digits[.digits]` or `.digits`, converted exactly to whole
+  // nanoseconds (no floating point, so 0.1 is exactly 100000000), rounded
+  // half up.
+  bool Duration(std::size_t index, std::int64_t* nanoseconds);
+  // A decimal number as std::from_chars reads one (nan, inf and exponents
+  // included), narrowed to a float; finite values beyond a float's range
+  // become +-inf on purpose.
+  bool MmrValue(std::size_t index, float* value);
+
+  // A word as messages show it: quoted, and cut after 48 bytes.
+  static std::string Shown(std::string_view word);
+
+ private:
+  enum class Number { kOk, kMalformed, kOutOfRange };
+  static Number Status(std::errc error);
+  bool Checked(Number status, std::size_t index, std::string_view what, std::string_view range);
+
+  const std::vector<std::string>& words_;
+  std::string_view usage_;
+  std::string* error_;
+};
+
+}  // namespace hostscript
