@@ -1,5 +1,7 @@
 #include "host/LocalClock.h"
 
+#include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <string_view>
@@ -8,13 +10,6 @@
 
 namespace host {
 namespace {
-
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
 
 std::string ZoneName() {
   const char* tz = std::getenv("TZ");
@@ -58,17 +53,20 @@ bool ParseLocalClock(const std::string& text, std::int64_t* unix_seconds, std::s
   }
   const auto number = [&](std::size_t at, std::size_t digits) {
     int value = 0;
-    for (std::size_t i = at; i < at + digits; ++i) value = value * 10 + (text[i] - '0');
+    std::from_chars(text.data() + at, text.data() + at + digits, value);
     return value;
   };
   const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
   const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+  const std::chrono::year_month_day date{std::chrono::year(year),
+                                         std::chrono::month(static_cast<unsigned>(month)),
+                                         std::chrono::day(static_cast<unsigned>(day))};
   const char* wrong = nullptr;
   if (year < 1970) {
     wrong = "the year is before 1970";
-  } else if (month < 1 || month > 12) {
+  } else if (!date.month().ok()) {
     wrong = "there is no such month";
-  } else if (day < 1 || day > DaysInMonth(year, month)) {
+  } else if (!date.ok()) {
     wrong = "the month has no such day";
   } else if (hour > 23) {
     wrong = "the hour is past 23";

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -155,12 +156,8 @@ class WindowsEnv final : public Env {
   }
 
   std::int64_t NowUnixSeconds() override {
-    // 100-nanosecond ticks since 1601; whole seconds since 1970.
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const std::uint64_t ticks =
-        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return static_cast<std::int64_t>(ticks / 10'000'000ULL) - 11'644'473'600LL;
+    using namespace std::chrono;
+    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
   }
 
   bool ToLocalTime(std::int64_t unix_seconds, std::tm* out) override {

@@ -1,7 +1,10 @@
 #include "script/ScriptWords.h"
 
+#include <cctype>
+#include <charconv>
 #include <exception>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace hostscript {
@@ -9,11 +12,15 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+// The byte that exactly two hex digits at the start of `text` stand for.
+std::optional<unsigned char> HexPair(std::string_view text) {
+  if (text.size() < 2 || !std::isxdigit(static_cast<unsigned char>(text[0])) ||
+      !std::isxdigit(static_cast<unsigned char>(text[1]))) {
+    return std::nullopt;
+  }
+  unsigned char byte = 0;
+  std::from_chars(text.data(), text.data() + 2, byte, 16);
+  return byte;
 }
 
 std::string HexByte(unsigned char byte) {
@@ -70,10 +77,9 @@ bool ReadDoubleQuoted(std::string_view line, std::size_t* index, std::string* wo
         word->push_back('\r');
         break;
       case 'x': {
-        const int high = i + 2 < n ? HexValue(line[i + 2]) : -1;
-        const int low = i + 3 < n ? HexValue(line[i + 3]) : -1;
-        if (high < 0 || low < 0) return Fail(error, "\\x needs two hex digits", i);
-        word->push_back(static_cast<char>(high * 16 + low));
+        const std::optional<unsigned char> byte = HexPair(line.substr(i + 2));
+        if (!byte) return Fail(error, "\\x needs two hex digits", i);
+        word->push_back(static_cast<char>(*byte));
         i += 2;
         break;
       }
