@@ -1,12 +1,14 @@
 #include "capture/TallyLoomPendingMatchCapture.h"
 
 const char* DeltaStateText(TallyLoomDeltaState state) {
-  switch (static_cast<int>(state)) {
-    case 0:
+  switch (state) {
+    case TallyLoomDeltaState::Pending:
       return "pending";
-    case 1:
+    case TallyLoomDeltaState::Exact:
       return "exact";
-    default:
-      return "unknown";
+    case TallyLoomDeltaState::Unknown:
+      break;
   }
+  // Unknown, and any value outside the three (read from a damaged record).
+  return "unknown";
 }
