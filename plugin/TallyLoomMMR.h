@@ -1,6 +1,38 @@
 // The plugin object: the host's handles, all of the plugin's state, and every
-// operation the host's callbacks end in. Members live in the folder of their
-// concern (export/, capture/, settings/); this is their one declaration.
+// operation the host's callbacks end in. It is one class whose members are
+// defined in the folder of their concern; this header is their one
+// declaration, and this index says where each member is defined.
+//
+// LIFE CYCLE AND ENTRY                                  plugin/TallyLoomMMR.cpp
+//   onLoad, onUnload              what the host calls when it loads and unloads
+//   IsEnabled, IsAutoExportOn     the two switches, read when a callback runs
+//   RunEntry, SetGuardedTimeout   every host callback's way in (Guarded: below)
+// LOG                                                   plugin/PluginLog.cpp
+//   Log, LogError                 every console line of the plugin
+// CONSOLE                                               plugin/ConsoleRegistration.cpp
+//   RegisterCvars                 the two variables and two commands
+// EXPORT TRIGGERS                                       plugin/ExportTriggers.cpp
+//   RegisterHooks                 freeplay, training and match-end hooks; the frame
+//   ScheduleStartupExport, SchedulePeriodicExport, OnFreeplayFrame
+// SNAPSHOT EXPORT                                       export/
+//   ExportSnapshot                export/ExportSnapshot.cpp
+//   WriteFileAtomically           export/WriteFileAtomically.cpp
+//   ResolveAccount, TryGetPlaylistMmr, CollectRankedPlaylists
+//                                 export/AccountLookup.cpp
+// MATCH CAPTURE                                         capture/
+//   HandleMatchEnded              capture/MatchDetection.cpp
+//   QueuePendingMatchCapture, AdvancePendingMatchCapture, FinalizePendingMatchCapture
+//                                 capture/PendingCaptureQueue.cpp
+//   AppendMatchHistory            capture/AppendMatchHistory.cpp
+// SETTINGS TAB                                          settings/
+//   RenderSettings                settings/SettingsTab.cpp
+//   GetPluginName, SetImGuiContext  (of SettingsWindowBase) settings/SettingsWindowBase.cpp
+//
+// The pure routines that members call, which keep no plugin state, stand
+// beside them: JSON text (export/JsonText.h), the snapshot's and the history
+// line's text (export/SnapshotFile.h, capture/HistoryLine.h), timestamps
+// (export/Timestamp.h), the export folder (export/ExportFolder.h), the ranked
+// playlists (export/RankedPlaylists.h).
 #pragma once
 
 #include <cstdint>
