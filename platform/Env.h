@@ -34,7 +34,7 @@ class WritableFile {
   // Flushes and closes; a failure means the data may not be on disk.
   virtual Status Close() = 0;
   // The file's length now, where an append starts. Fails for a file that
-  // cannot be positioned (a pipe, a device).
+  // cannot be positioned (a pipe; a device may fail or give 0).
   virtual Status Size(std::uint64_t* size) = 0;
   // The byte at `offset`, read through this handle. Fails when the handle may
   // not read (a file opened to append where reading is refused, or one opened

@@ -25,7 +25,7 @@ Status ErrnoStatus(const std::string& context, int error) {
 
 class PosixFile final : public WritableFile {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  PosixFile(int fd, bool readable) : fd_(fd), readable_(readable) {}
   ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -58,6 +58,7 @@ class PosixFile final : public WritableFile {
   }
 
   Status ReadByteAt(std::uint64_t offset, char* byte) override {
+    if (!readable_) return Status::Error("read: opened without read access");
     ssize_t n = 0;
     do {
       n = ::pread(fd_, byte, 1, static_cast<off_t>(offset));
@@ -69,6 +70,7 @@ class PosixFile final : public WritableFile {
 
  private:
   int fd_;
+  bool readable_;
 };
 
 class PosixEnv final : public Env {
@@ -92,6 +94,7 @@ class PosixEnv final : public Env {
   Status NewWritableFile(const std::string& path, OpenMode mode,
                          std::unique_ptr<WritableFile>* result) override {
     int fd = -1;
+    bool readable = false;
     if (mode == OpenMode::kTruncate) {
       fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     } else {
@@ -99,10 +102,11 @@ class PosixEnv final : public Env {
       // reading is refused.
       const int append = O_APPEND | O_CREAT | O_CLOEXEC;
       fd = ::open(path.c_str(), O_RDWR | append, 0644);
+      readable = fd >= 0;
       if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | append, 0644);
     }
     if (fd < 0) return ErrnoStatus("open", errno);
-    *result = std::make_unique<PosixFile>(fd);
+    *result = std::make_unique<PosixFile>(fd, readable);
     return Status::Ok();
   }
 

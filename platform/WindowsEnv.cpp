@@ -32,7 +32,7 @@ Status LastErrorStatus(const char* context) {
 
 class WindowsFile final : public WritableFile {
  public:
-  explicit WindowsFile(HANDLE handle) : handle_(handle) {}
+  WindowsFile(HANDLE handle, bool readable) : handle_(handle), readable_(readable) {}
   ~WindowsFile() override {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   }
@@ -66,6 +66,7 @@ class WindowsFile final : public WritableFile {
   }
 
   Status ReadByteAt(std::uint64_t offset, char* byte) override {
+    if (!readable_) return Status::Error("read: opened without read access");
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -77,6 +78,7 @@ class WindowsFile final : public WritableFile {
 
  private:
   HANDLE handle_;
+  bool readable_;
 };
 
 HANDLE OpenFile(const std::wstring& path, DWORD access, DWORD disposition) {
@@ -115,6 +117,7 @@ class WindowsEnv final : public Env {
                          std::unique_ptr<WritableFile>* result) override {
     const std::wstring wide = Utf8ToWide(path);
     HANDLE handle = INVALID_HANDLE_VALUE;
+    bool readable = false;
     if (mode == OpenMode::kTruncate) {
       handle = OpenFile(wide, GENERIC_WRITE, CREATE_ALWAYS);
     } else {
@@ -123,6 +126,7 @@ class WindowsEnv final : public Env {
       // append only where reading is refused, by the file's rights or by a
       // reader that shares writing but not reading.
       handle = OpenFile(wide, FILE_APPEND_DATA | FILE_READ_DATA, OPEN_ALWAYS);
+      readable = handle != INVALID_HANDLE_VALUE;
       const DWORD error = GetLastError();
       if (handle == INVALID_HANDLE_VALUE &&
           (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)) {
@@ -130,7 +134,7 @@ class WindowsEnv final : public Env {
       }
     }
     if (handle == INVALID_HANDLE_VALUE) return LastErrorStatus("open");
-    *result = std::make_unique<WindowsFile>(handle);
+    *result = std::make_unique<WindowsFile>(handle, readable);
     return Status::Ok();
   }
 

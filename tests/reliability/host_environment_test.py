@@ -172,8 +172,11 @@ def unprivileged(root, host):
     os.chmod(programs, 0o755)
     for name in ("tallyloom-host", "TallyLoomMMR.so", "libpluginsdk.so"):
         shutil.copy(os.path.join(os.path.dirname(host), name), programs)
-    return ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-            os.path.join(programs, "tallyloom-host")]
+    drop = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+    # A temporary folder under a private one (TMPDIR) cannot be reached.
+    if subprocess.run(drop + ["test", "-x", os.path.join(programs, "tallyloom-host")]).returncode:
+        return None
+    return drop + [os.path.join(programs, "tallyloom-host")]
 
 
 def working_profile(name, host, env, cwd, shown):
@@ -319,7 +322,8 @@ def main():
         # the same, with no error.
         command = unprivileged(root, host)
         if command is None:
-            print("skipped: a write-only history file needs root to switch users (setpriv)")
+            print("skipped: a write-only history file needs root to switch users (setpriv), "
+                  "and a temporary folder that user 65534 can reach")
         else:
             writeonly = os.path.join(root, "writeonly")
             folder = os.path.join(writeonly, ".tallyloom")

@@ -117,6 +117,63 @@ TEST_F(FaultInjectionTest, ATornLineThatCannotBeCutBackIsEndedByTheNextAppend) {
   EXPECT_EQ(PluginHarness::ReadFile(path_), "first\r\ntorn \r\nsecond\r\n");
 }
 
+// Files whose end cannot be looked at: reading refused (the length is still
+// known), or a pipe (nothing is). Counts the cut-backs.
+class BlindEnv : public platform::EnvWrapper {
+ public:
+  BlindEnv(platform::Env* target, bool size_known) : EnvWrapper(target), size_known_(size_known) {}
+  platform::Status NewWritableFile(const std::string& path, platform::OpenMode mode,
+                                   std::unique_ptr<platform::WritableFile>* result) override {
+    std::unique_ptr<platform::WritableFile> file;
+    const platform::Status status = EnvWrapper::NewWritableFile(path, mode, &file);
+    if (status.ok()) *result = std::make_unique<Blind>(std::move(file), size_known_);
+    return status;
+  }
+  platform::Status TruncateFile(const std::string& path, std::uint64_t size) override {
+    ++cut_backs;
+    return EnvWrapper::TruncateFile(path, size);
+  }
+  int cut_backs = 0;
+
+ private:
+  class Blind : public platform::WritableFile {
+   public:
+    Blind(std::unique_ptr<WritableFile> file, bool size_known)
+        : file_(std::move(file)), size_known_(size_known) {}
+    platform::Status Append(std::string_view bytes) override { return file_->Append(bytes); }
+    platform::Status Close() override { return file_->Close(); }
+    platform::Status Size(std::uint64_t* size) override {
+      return size_known_ ? file_->Size(size) : platform::Status::Error("lseek: Illegal seek");
+    }
+    platform::Status ReadByteAt(std::uint64_t, char*) override {
+      return platform::Status::Error("read: Bad file descriptor");
+    }
+
+   private:
+    std::unique_ptr<WritableFile> file_;
+    bool size_known_;
+  };
+  bool size_known_;
+};
+
+// Without the look the line is appended as the plain append always did (after
+// a partial line it joins it); a failed write is cut back only when the length
+// before it is known, and reported either way.
+TEST_F(FaultInjectionTest, WhenTheEndCannotBeSeenTheLineIsAppendedAsItIs) {
+  for (const bool size_known : {true, false}) {
+    BlindEnv env(&env_, size_known);
+    PluginHarness::WriteFile(path_, "{\"part");
+    ASSERT_TRUE(platform::AppendTextLine(&env, path_, "next").ok());
+    EXPECT_EQ(PluginHarness::ReadFile(path_), "{\"partnext\r\n");
+    env_.Fail(platform::FaultOp::kWrite, false);
+    EXPECT_EQ(platform::AppendTextLine(&env, path_, "torn line").failed,
+              platform::FileStep::kWrite);
+    EXPECT_EQ(env.cut_backs, size_known ? 1 : 0);
+    EXPECT_EQ(PluginHarness::ReadFile(path_),
+              size_known ? "{\"partnext\r\n" : "{\"partnext\r\ntorn ");
+  }
+}
+
 TEST(VirtualClockTest, MovesOnlyForwardAndDrivesBothClocks) {
   platform::VirtualClock clock;
   platform::VirtualClockEnv env(platform::NewOsEnv(), &clock, 1000);
