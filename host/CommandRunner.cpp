@@ -4,10 +4,6 @@
 
 namespace host {
 
-void CommandRunner::Tell(std::string_view story) {
-  if (narrate_) session_.output().Line(model().time().NowNanos(), story);
-}
-
 Outcome CommandRunner::Fail(std::string message) {
   error_ = std::move(message);
   return Outcome::kError;

@@ -17,7 +17,7 @@ using hostscript::Outcome;
 
 class CommandRunner {
  public:
-  CommandRunner(HostSession& session, bool narrate) : session_(session), narrate_(narrate) {}
+  explicit CommandRunner(HostSession& session) : session_(session) {}
   CommandRunner(const CommandRunner&) = delete;
   CommandRunner& operator=(const CommandRunner&) = delete;
 
@@ -32,9 +32,8 @@ class CommandRunner {
   sdkhost::HostModel& model() { return session_.model(); }
   platform::FaultInjectionEnv& faults() { return session_.faults(); }
   DesktopApp& desktop() { return session_.desktop(); }
-  // With --narrate: what a command does to the game, the console or the
-  // files, as a console line of its own at the current virtual time.
-  void Tell(std::string_view story);
+  // With --narrate: the story of what a command does (HostSession::Tell).
+  void Tell(std::string_view story) { session_.Tell(story); }
   // A block of text as it is (help, the settings tab).
   void Print(std::string_view block) { session_.output().Block(block); }
   // The command failed for `message`.
@@ -42,7 +41,6 @@ class CommandRunner {
 
  private:
   HostSession& session_;
-  bool narrate_;
   std::string error_;  // why the running command failed
 };
 

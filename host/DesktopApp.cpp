@@ -15,9 +15,10 @@ std::string ShowFile(const char* title, const std::string& path) {
   std::string shown = fmt::format("\n{}: {}\n", title, path);
   std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
   if (!in) return shown + "  (not written)\n";
-  std::ostringstream text;
-  text << in.rdbuf();
-  for (const std::string_view line : SplitLines(text.str())) {
+  std::ostringstream read;
+  read << in.rdbuf();
+  const std::string text = read.str();  // the lines below point into it
+  for (const std::string_view line : SplitLines(text)) {
     shown.append("  ").append(line).append("\n");
   }
   return shown;

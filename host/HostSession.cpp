@@ -96,6 +96,10 @@ void HostSession::UnloadPlugin() {
   library_->DeletePlugin();
 }
 
+void HostSession::Tell(std::string_view story) {
+  if (options_.narrate) output_.Line(model_.time().NowNanos(), story);
+}
+
 void HostSession::OnDrawingThread(const std::function<void()>& work) {
   if (drawing_ != nullptr) {
     drawing_->Run(work);

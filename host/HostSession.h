@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
@@ -64,6 +65,10 @@ class HostSession {
   // Hands all settings-window work to the thread behind `work` (a window's
   // thread); nullptr draws on the calling thread again.
   void DrawOn(SettingsWork* work) { drawing_ = work; }
+
+  // With --narrate: what a command does to the game, the console or the
+  // files, as a console line of its own at the current virtual time.
+  void Tell(std::string_view story);
 
   // Virtual time follows real time until RequestStop (a live window).
   void FollowRealTime();

@@ -1,4 +1,4 @@
-// Everything tallyloom-host prints goes through here, from any thread, in
+// Everything the host program prints goes through here, from any thread, in
 // two forms: a console line stamped with its virtual time, and a block printed
 // as it is (help, the settings tab, the demo's files). Errors go to standard
 // error, after everything printed before them.

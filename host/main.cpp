@@ -187,7 +187,8 @@ int main(int argc, char** argv) {
     return code;
   };
   const auto usage_error = [&](const std::string& message) {
-    return fail(message + "\n" + host::HostUsage(), 2);
+    output.Error("tallyloom-host: " + message + "\n" + host::HostUsage());
+    return 2;
   };
   if (!host::ParseHostOptions(arguments, &options, &help, &error)) {
     if (!help) return usage_error(error);
@@ -241,7 +242,7 @@ int main(int argc, char** argv) {
   if (options.profile && !PrepareProfile(*options.profile, &error)) return fail(error, 1);
 
   host::HostSession session(options, wall_start, output);
-  host::CommandRunner runner(session, options.narrate);
+  host::CommandRunner runner(session);
   if (options.window) return PlayInWindow(session, runner, options, scripts);
   host::Outcome outcome = host::Outcome::kContinue;
   return PlaySession(session, runner, options, scripts, &outcome);

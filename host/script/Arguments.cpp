@@ -21,9 +21,9 @@ bool AllDigits(std::string_view text) {
 template <typename T>
 std::errc FromChars(std::string_view text, T* value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  if (error == std::errc::result_out_of_range) return std::errc::result_out_of_range;
-  if (error != std::errc() || end != text.data() + text.size()) return std::errc::invalid_argument;
-  return std::errc();
+  // A word with more than a number in it is no number, however large.
+  if (end != text.data() + text.size()) return std::errc::invalid_argument;
+  return error;
 }
 
 // A double-to-float conversion of a finite value beyond float range is

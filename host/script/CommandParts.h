@@ -8,10 +8,11 @@
 //   Run(runner)         what the command does to the session, and the story the
 //                       host tells of it (with --narrate).
 //
-// Run is a template only so that the parser builds without the host (the
-// fuzz target compiles the parser alone); its `Runner` is always
-// host::CommandRunner (host/CommandRunner.h), which hands out the parts of the
-// session a command acts on.
+// Run is a template only so that the parser compiles and links without the
+// host's and the model's code (the fuzz target builds the parser alone; it
+// sees their headers, for the model's types, and nothing else). Its `Runner`
+// is always host::CommandRunner (host/CommandRunner.h), which hands out the
+// parts of the session a command acts on.
 #pragma once
 
 #include <array>

@@ -164,12 +164,14 @@ struct MmrCommand {
       run.Tell(fmt::format("game: playlist {} is no longer synced", playlist));
       run.model().game().SetMmrUnsynced(playlist);
     } else if (afterNanoseconds) {
-      // Told when it comes in.
-      run.model().time().ScheduleAction(*afterNanoseconds,
-                                        [&run, playlist = playlist, value = *value] {
-                                          run.Tell(RatingStory(playlist, value));
-                                          run.model().game().SetMmr(playlist, value);
-                                        });
+      // Told when it comes in. The session owns the timeline, so it outlives
+      // the action.
+      auto& session = run.session();
+      session.model().time().ScheduleAction(*afterNanoseconds,
+                                            [&session, playlist = playlist, value = *value] {
+                                              session.Tell(RatingStory(playlist, value));
+                                              session.model().game().SetMmr(playlist, value);
+                                            });
     } else {
       run.Tell(RatingStory(playlist, *value));
       run.model().game().SetMmr(playlist, *value);

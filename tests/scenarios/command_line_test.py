@@ -48,6 +48,25 @@ def main():
             check(f"{words}", result.returncode == 2, f"exit {result.returncode}")
             check(f"{words}", reason in stderr, stderr)
             check(f"{words}", result.stdout == b"", result.stdout.decode(errors="replace"))
+        # A bad option: the reason, then the usage, as --help prints it.
+        usage = run([host, "--help"]).stdout
+        result = run([host, "--frob"], env=env, cwd=work)
+        check("--frob", result.stderr == b"tallyloom-host: unknown option --frob\n" + usage,
+              result.stderr.decode(errors="replace"))
+
+        # The demo ends with both files as the desktop app reads them: the
+        # lines on disk, each indented.
+        demo = os.path.join(work, "demo")
+        result = run([host, "--demo", "--profile", demo, "--clock", "2026-12-06T21:00:00"], env=env)
+        listing = b""
+        for title, name in (("Snapshot file", "bakkesmod_mmr.json"),
+                            ("Match history file", "bakkesmod_match_history.jsonl")):
+            path = os.path.join(demo, ".tallyloom", name)
+            with open(path, "rb") as f:
+                lines = f.read().split(b"\r\n")[:-1]
+            listing += f"\n{title}: {path}\n".encode() + b"".join(b"  " + l + b"\n" for l in lines)
+        check("--demo", result.returncode == 0 and result.stdout.endswith(listing),
+              result.stdout[-400:].decode(errors="replace"))
 
         # help lists every command with its usage; help COMMAND shows one.
         result = run([host, "--profile", profile, "-"], b"help\nhelp mmr\n", env=env)
