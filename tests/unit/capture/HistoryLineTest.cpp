@@ -185,10 +185,9 @@ TEST(HistoryLineTest, GameTextsAreEscapedMachineTextsAreNot) {
   EXPECT_EQ(line.rfind("{\"timestamp\":\"2026\\12\",", 0), 0u) << line;
 }
 
-TEST(HistoryLineTest, StateTexts) {
-  EXPECT_STREQ(DeltaStateText(TallyLoomDeltaState::Pending), "pending");
-  EXPECT_STREQ(DeltaStateText(TallyLoomDeltaState::Exact), "exact");
-  EXPECT_STREQ(DeltaStateText(TallyLoomDeltaState::Unknown), "unknown");
+// The three texts are in every scenario's history file; what only this
+// checks is a value outside the three.
+TEST(HistoryLineTest, AnyOtherStateIsUnknown) {
   EXPECT_STREQ(DeltaStateText(static_cast<TallyLoomDeltaState>(3)), "unknown");
   EXPECT_STREQ(DeltaStateText(static_cast<TallyLoomDeltaState>(-1)), "unknown");
 
@@ -198,23 +197,6 @@ TEST(HistoryLineTest, StateTexts) {
   EXPECT_EQ(Member(line, "delta_state"), "\"unknown\"");
   EXPECT_EQ(Member(line, "mmr_delta"), "null");
   EXPECT_EQ(Member(line, "mmr_delta_valid"), "false");
-}
-
-TEST(HistoryLineTest, DefaultRecordIsEmpty) {
-  const TallyLoomPendingMatchCapture capture;
-  EXPECT_EQ(capture.playlistId, 0);
-  EXPECT_TRUE(capture.playlistName.empty());
-  EXPECT_EQ(capture.scoreBlue, 0);
-  EXPECT_EQ(capture.scoreOrange, 0);
-  EXPECT_FALSE(capture.isWin);
-  EXPECT_TRUE(capture.platform.empty());
-  EXPECT_TRUE(capture.playerId.empty());
-  EXPECT_TRUE(capture.timestamp.empty());
-  EXPECT_TRUE(capture.matchKey.empty());
-  EXPECT_FALSE(capture.mmrBefore);
-  EXPECT_FALSE(capture.lastObservedMmr);
-  EXPECT_EQ(capture.captureAttempts, 0);
-  EXPECT_EQ(capture.stableReadings, 0);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "platform/Env.h"
-#include "platform/TextFiles.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
@@ -46,16 +45,6 @@ TEST_F(PosixEnvTest, CreateDirectoriesDescribesWhyItFailed) {
   const platform::Status is_file = env_->CreateDirectories((root_ / "file").string());
   ASSERT_FALSE(is_file.ok());
   EXPECT_FALSE(is_file.message().empty());
-}
-
-TEST_F(PosixEnvTest, TextFilesStoreLineFeedsAsCrLf) {
-  const auto path = (root_ / "text").string();
-  ASSERT_TRUE(platform::WriteTextFile(env_, path, "one\ntwo\nthree\n").ok());
-  EXPECT_EQ(PluginHarness::ReadFile(path), "one\r\ntwo\r\nthree\r\n");
-  // Truncating rewrites the whole file; appending adds whole lines.
-  ASSERT_TRUE(platform::WriteTextFile(env_, path, "x\n").ok());
-  ASSERT_TRUE(platform::AppendTextLine(env_, path, "y").ok());
-  EXPECT_EQ(PluginHarness::ReadFile(path), "x\r\ny\r\n");
 }
 
 TEST_F(PosixEnvTest, ReplaceMovesOverAnExistingFile) {
