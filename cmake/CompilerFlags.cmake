@@ -17,7 +17,11 @@ if(MSVC)
   if(TALLYLOOM_SANITIZER)
     message(FATAL_ERROR "TALLYLOOM_SANITIZER is for GCC and Clang builds")
   endif()
-  set(TALLYLOOM_PRIVATE_LINK_OPTIONS "")
+  # An optimised Release with a program database, as the host's plugin template
+  # builds it: a player's crash report can only be read with the PDB of that
+  # very DLL. /DEBUG turns /OPT:REF and /OPT:ICF off, so they are asked for again.
+  set(CMAKE_MSVC_DEBUG_INFORMATION_FORMAT ProgramDatabase)
+  set(TALLYLOOM_PRIVATE_LINK_OPTIONS /DEBUG /OPT:REF /OPT:ICF)
   return()
 endif()
 

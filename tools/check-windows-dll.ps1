@@ -56,16 +56,19 @@ foreach ($field in $expected.Keys) {
 # libraries (in System32, and API sets). No C or C++ runtime DLL: the plugin
 # links the static runtime, so it never depends on the msvcp140.dll that the
 # game process happens to have loaded (an older one crashes in _Mtx_lock).
+# System32 also holds the Visual C++ redistributables (concrt140, vcomp140,
+# msvcr120, mfc140, ...), so their families are refused by name first.
 $dependents = & $dumpbin /nologo /dependents $Dll
 $imports = $dependents | ForEach-Object { if ($_ -match '^\s+(\S+\.dll)\s*$') { $Matches[1] } }
 if ($imports -notcontains 'pluginsdk.dll') { $failures += 'it does not import pluginsdk.dll' }
-$runtimes = 'msvcp*', 'vcruntime*', 'ucrtbase*', 'api-ms-win-crt-*'
+$runtimes = 'msvcp*', 'vcruntime*', 'ucrtbase*', 'api-ms-win-crt-*', 'concrt*', 'vcomp*', 'msvcr*',
+  'mfc*', 'vccorlib*'
 $system32 = Join-Path $env:SystemRoot 'System32'
 foreach ($import in $imports) {
   if ($import -eq 'pluginsdk.dll') { continue }
   $runtime = $runtimes | Where-Object { $import -like $_ }
   if ($runtime) {
-    $failures += "it imports $import, a runtime DLL: it must link the static runtime (/MT)"
+    $failures += "it imports $import, a Visual C++ runtime DLL: it must link the static runtime (/MT)"
     continue
   }
   if ($import -like 'api-ms-win-*') { continue }
