@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""Packs a release for players from the Windows job's artefact: the zip
+TallyLoomMMR-<version>.zip and the release page's text, notes.md.
+
+The zip holds the DLL, BUILT-AGAINST.txt and docs/players.txt as README.txt
+(plain text with CR LF line ends, for Notepad), never the PDB. The release
+page is rendered as Markdown, which would eat the backslashes of Windows paths
+and collapse the page's aligned blocks, so the notes show the same page in a
+code block, verbatim. In both, @RELEASES_URL@ becomes the releases page.
+
+  tools/pack_release.py --version V --from ARTEFACT_DIR --to OUT_DIR --releases URL
+"""
+import argparse
+import os
+import re
+import sys
+import zipfile
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+PLAYERS_PAGE = os.path.join(ROOT, "docs", "players.txt")
+PACKED = ["TallyLoomMMR.dll", "BUILT-AGAINST.txt"]  # from the artefact, as they are
+
+
+def players_page(releases_url):
+    with open(PLAYERS_PAGE, encoding="utf-8") as f:
+        return f.read().replace("@RELEASES_URL@", releases_url)
+
+
+def notes(version, page):
+    # A fence longer than any run of backticks in the page, so nothing in it
+    # can close the block early.
+    longest = max((len(run) for run in re.findall(r"`+", page)), default=0)
+    fence = "`" * max(3, longest + 1)
+    return (f"TallyLoom MMR {version} for BakkesMod. Download "
+            f"**TallyLoomMMR-{version}.zip** below; its README.txt, shown here, says "
+            "how to install, update and remove it.\n\n"
+            f"{fence}text\n{page}{'' if page.endswith(chr(10)) else chr(10)}{fence}\n")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--version", required=True)
+    parser.add_argument("--from", dest="source", required=True, help="the artefact's folder")
+    parser.add_argument("--to", dest="target", required=True)
+    parser.add_argument("--releases", required=True, help="the releases page's address")
+    args = parser.parse_args()
+
+    if not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", args.version):
+        sys.exit(f"pack_release: {args.version!r} is no version A.B.C.D")
+    missing = [name for name in PACKED if not os.path.isfile(os.path.join(args.source, name))]
+    if missing:
+        sys.exit(f"pack_release: {args.source} has no {', '.join(missing)}")
+
+    page = players_page(args.releases)
+    os.makedirs(args.target, exist_ok=True)
+    zip_path = os.path.join(args.target, f"TallyLoomMMR-{args.version}.zip")
+    with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as archive:
+        for name in PACKED:
+            archive.write(os.path.join(args.source, name), name)
+        archive.writestr("README.txt", page.replace("\r\n", "\n").replace("\n", "\r\n"))
+    with open(os.path.join(args.target, "notes.md"), "w", encoding="utf-8", newline="\n") as f:
+        f.write(notes(args.version, page))
+    print(f"{zip_path}: {', '.join(PACKED + ['README.txt'])}")
+
+
+if __name__ == "__main__":
+    main()
