@@ -13,6 +13,7 @@
 #include "capture/HistoryLine.h"
 #include "fuzz/FuzzInput.h"
 #include "fuzz/ValidText.h"
+#include "plugin/PluginVersion.h"
 
 using fuzzing::Require;
 
@@ -94,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(document["playlist_id"] == std::to_string(capture.playlistId));
   Require(document["playlist_name"] == fuzzing::ValidText(capture.playlistName));
   Require(document["schema_version"] == 3);
-  Require(document["plugin_version"] == "2.0.0.7");
+  Require(document["plugin_version"] == kPluginVersion);
   Require(document["match_key"] == fuzzing::ValidText(capture.matchKey));
   Require(document["score_blue"] == capture.scoreBlue);
   Require(document["score_orange"] == capture.scoreOrange);

@@ -13,6 +13,7 @@
 #include "export/SnapshotFile.h"
 #include "fuzz/FuzzInput.h"
 #include "fuzz/ValidText.h"
+#include "plugin/PluginVersion.h"
 
 using fuzzing::Require;
 
@@ -51,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(keys == expected);
 
   Require(document["schema_version"] == 2);
-  Require(document["plugin_version"] == "2.0.0.7");
+  Require(document["plugin_version"] == kPluginVersion);
   Require(document["platform"] == account.platform);
   Require(document["player_id"] == fuzzing::ValidText(account.playerId));
   if (named) Require(document["display_name"] == fuzzing::ValidText(account.displayName));

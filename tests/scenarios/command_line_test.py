@@ -96,6 +96,11 @@ def main():
     result = run([os.path.join(ROOT, "tallyloom"), "help"])
     check("tallyloom help", result.returncode == 0 and b"./tallyloom test" in result.stdout,
           f"exit {result.returncode}")
+    # A version command without a version, or with a bad one, changes nothing.
+    for args in (["version"], ["version", "2.0.0"], ["version", "2.0.1", "extra"]):
+        result = run([os.path.join(ROOT, "tallyloom"), *args])
+        check(f"tallyloom {' '.join(args)}", result.returncode == 2 and result.stderr,
+              f"exit {result.returncode}")
 
     if failures:
         print("FAIL:\n  " + "\n  ".join(failures), file=sys.stderr)

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "plugin/PluginVersion.h"
+
 namespace {
 
 class EntryPointsTest : public ::testing::Test {
@@ -49,7 +51,7 @@ TEST_F(EntryPointsTest, RecordHoldsEveryFieldAtItsOffset) {
   EXPECT_EQ(TextAt(24),
             "TallyLoom ranked sync with automatic export, menu settings, and per-match MMR "
             "tracking");
-  EXPECT_EQ(TextAt(32), "2.0.0.7");
+  EXPECT_EQ(TextAt(32), kPluginVersion);
   EXPECT_EQ(At<std::uint64_t>(40), 0u);
   EXPECT_EQ(At<void*>(48), reinterpret_cast<void*>(get_plugin_));
   EXPECT_EQ(At<void*>(56), reinterpret_cast<void*>(delete_me_));

@@ -7,11 +7,14 @@
 
 #include "host/SettingsDriver.h"
 #include "plugin/PluginLog.h"
+#include "plugin/PluginVersion.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
+
+const std::string kVersionRow = std::string("Plugin version: ") + kPluginVersion;
 
 const char kHelp[] =
     "TallyLoom writes ranked snapshots and per-match history to your .tallyloom folder "
@@ -66,7 +69,7 @@ TEST_F(SettingsTabTest, BeforeLoadShowsDefaultsAndFallbacksWithoutStatusOrError)
   Attach(plugin);
   EXPECT_EQ(SplitLines(driver_.DrawAndRead()),
             (Lines{"[x] Enable TallyLoom plugin", "[ ] Enable automatic ranked-data export",
-                   "--------------------------------", "Plugin version: 2.0.0.7",
+                   "--------------------------------", kVersionRow,
                    "Loaded at: Not recorded", "Install status: Installed and loaded in BakkesMod",
                    "Snapshot file: " + Folder() + "/bakkesmod_mmr.json",
                    "Match history file: " + Folder() + "/bakkesmod_match_history.jsonl",
@@ -182,7 +185,7 @@ TEST_F(SettingsTabTest, ReadsAndClicksRightAfterTheTabArrivesInALiveWindow) {
     plugin.SetImGuiContext(reinterpret_cast<std::uintptr_t>(live.context()));
     live.SetTab(&plugin);
     if (round == 0) {
-      EXPECT_TRUE(HasLine(live.DrawAndRead(), "Plugin version: 2.0.0.7"));
+      EXPECT_TRUE(HasLine(live.DrawAndRead(), kVersionRow));
     } else {
       harness_.ClearConsole();
       EXPECT_TRUE(live.Click("Log plugin status"));
@@ -197,7 +200,7 @@ TEST_F(SettingsTabTest, OnlyTheTabsOwnWidgetsCanBeClicked) {
   TallyLoomMMR& plugin = harness_.Load();
   Attach(plugin);
   harness_.ClearConsole();
-  for (const char* label : {"Nope", "Plugin version: 2.0.0.7", "TallyLoom MMR", "plugins",
+  for (const char* label : {"Nope", kVersionRow.c_str(), "TallyLoom MMR", "plugins",
                             "enable tallyloom plugin", "[ Log plugin status ]"}) {
     EXPECT_FALSE(driver_.Click(label)) << label;
   }
