@@ -24,7 +24,8 @@ void TallyLoomMMR::AppendMatchHistory(const TallyLoomPendingMatchCapture& captur
     switch (CheckFolderAfterFailedOpen(appended.status, &folder)) {
       case FolderAfterFailedOpen::kFolderFailed:
         LogError(fmt::format("Failed to create TallyLoom folder for match history: {}",
-                             folder.message()));
+                             folder.message()),
+                 ErrorKind::kHistory);
         return;
       case FolderAfterFailedOpen::kTryOpenAgain:
         appended = platform::AppendTextLine(env, path, line);
@@ -33,5 +34,9 @@ void TallyLoomMMR::AppendMatchHistory(const TallyLoomPendingMatchCapture& captur
         break;
     }
   }
-  if (!appended.ok()) LogError("Failed to append TallyLoom match history.");
+  if (!appended.ok()) {
+    LogError("Failed to append TallyLoom match history.", ErrorKind::kHistory);
+    return;
+  }
+  ClearStandingError(ErrorKind::kHistory);
 }

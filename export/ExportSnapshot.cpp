@@ -26,7 +26,7 @@ void TallyLoomMMR::ExportSnapshot(bool manual, const std::string& reason) {
   const std::string content = ComposeSnapshot(*account, playlists, timestamp);
   if (!WriteFileAtomically(ExportFilePath(kSnapshotFileName), content)) return;
 
-  lastError.clear();
+  ClearStandingError(ErrorKind::kGeneral);
   lastSnapshotExportAt = timestamp;
   lastExportReason = reason;
   lastExportedPlaylistCount = static_cast<std::int32_t>(playlists.size());

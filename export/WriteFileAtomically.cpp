@@ -42,6 +42,6 @@ bool TallyLoomMMR::WriteFileAtomically(const std::string& targetPath, const std:
     LogError("Failed to replace TallyLoom export file.");
     return false;
   }
-  lastError.clear();
+  ClearStandingError(ErrorKind::kGeneral);
   return true;
 }

@@ -9,6 +9,7 @@
 //   RunEntry, SetGuardedTimeout   every host callback's way in (Guarded: below)
 // LOG                                                   plugin/PluginLog.cpp
 //   Log, LogError                 every console line of the plugin
+//   ClearStandingError            a success that ends a failure of its kind
 // CONSOLE                                               plugin/ConsoleRegistration.cpp
 //   RegisterCvars                 the two variables and two commands
 // EXPORT TRIGGERS                                       plugin/ExportTriggers.cpp
@@ -66,7 +67,12 @@ class TallyLoomMMR : public BakkesMod::Plugin::BakkesModPlugin, public SettingsW
 
   // Every console line of the plugin goes through these two.
   void Log(const std::string& message);
-  void LogError(const std::string& message);
+  // A failure stands in lastError, which the tab shows, until a success of its
+  // kind: a written snapshot ends every failure but the history file's, a
+  // written history line ends only those. Of two that stand, the later shows.
+  enum class ErrorKind { kGeneral, kHistory };
+  void LogError(const std::string& message, ErrorKind kind = ErrorKind::kGeneral);
+  void ClearStandingError(ErrorKind kind);
 
   // Files.
   bool WriteFileAtomically(const std::string& targetPath, const std::string& content);
@@ -132,6 +138,10 @@ class TallyLoomMMR : public BakkesMod::Plugin::BakkesModPlugin, public SettingsW
   void SetGuardedTimeout(std::function<void()> callback, float seconds);
   // Runs `body` under the entry lock, reporting an escaping exception.
   void RunEntry(const std::function<void()>& body);
+
+  // The failures that stand, one of each kind; lastError is the later of them.
+  std::string standingGeneralError_;
+  std::string standingHistoryError_;
 
   // Host entry points may come from the game thread and the host's render
   // thread; they are serialised here. Recursive, because a settings button

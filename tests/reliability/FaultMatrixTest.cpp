@@ -11,8 +11,9 @@
 // reference left at that step, minus exactly the writes that failed: the
 // snapshot the previous successful export wrote, byte for byte; the history
 // file holding whole, strict JSON lines and nothing else; the failure's own
-// text in lastError and the console; and the capture going on regardless, so
-// that the next write of each file succeeds.
+// text in the console, and in lastError until that file is written again;
+// and the capture going on regardless, so that the next write of each file
+// succeeds.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -342,18 +343,22 @@ class Expectation {
     return text;
   }
 
-  // A failed write sets its text; a successful export clears it; a
-  // successful history line leaves it alone.
+  // A failed write's text stands until the same file is written again; of
+  // the two files' failures that stand, the later one shows.
   std::string LastError(std::size_t writes) const {
-    std::string error;
+    std::map<Writer, std::string> standing;
+    std::string shown;
     for (std::size_t k = 0; k < writes; ++k) {
+      const Writer writer = reference_.writes[k].writer;
+      const Writer other = writer == Writer::kSnapshot ? Writer::kHistory : Writer::kSnapshot;
       if (Fails(k)) {
-        error = Text(k);
-      } else if (reference_.writes[k].writer == Writer::kSnapshot) {
-        error.clear();
+        shown = standing[writer] = Text(k);
+      } else {
+        standing[writer].clear();
+        shown = standing[other];
       }
     }
-    return error;
+    return shown;
   }
 
   // The reference console with each failed write's error line: in place of
