@@ -61,6 +61,8 @@ import tempfile
 
 import yaml  # Debian's python3-yaml
 
+from version import header_version  # tools/version.py: the header's version
+
 WORKFLOW = os.path.join(".github", "workflows", "windows-dll.yml")
 VERSION_HOME = os.path.join("plugin", "PluginVersion.h")
 BUILD_INPUTS = ["CMakeLists.txt", "cmake", "plugin", ".github", "tools"]
@@ -250,13 +252,6 @@ def check_runner(workflow, job):
         shell = step.data.get("shell") or defaults
         check(shell == "pwsh", f"runner: {step} runs under "
               f"{shell or 'the runner default shell'}, not pwsh")
-
-
-def header_version(root):
-    match = re.search(r'kPluginVersion = "(\d+\.\d+\.\d+\.\d+)";', read(root, VERSION_HOME))
-    if not match:
-        sys.exit(f"FAIL: {VERSION_HOME} has no kPluginVersion = \"A.B.C.D\";")
-    return match.group(1)
 
 
 def check_version(root, jobs, job, version):
@@ -622,8 +617,8 @@ def check_publishing(workflow, jobs, dll_job, upload):
         check(wanted in needed, f"publishing: {job.name} does not wait for {wanted} (needs:)")
     check(job is not dll_job, f"publishing: {job.name} publishes in the job that builds the DLL")
 
-    words_ = words(job.expand(step.run))
-    check("--verify-tag" in words_, f"publishing: {step} may create the tag (no --verify-tag)")
+    command = words(job.expand(step.run))
+    check("--verify-tag" in command, f"publishing: {step} may create the tag (no --verify-tag)")
     packs = [s for s in job.runs() if PACKER in s.run]
     if check(len(packs) == 1 and packs[0].index < step.index,
              f"publishing: {job.name} does not pack with {PACKER} before it publishes"):
@@ -635,9 +630,9 @@ def check_publishing(workflow, jobs, dll_job, upload):
         check(version == str(job.env.get("DLL_VERSION")) and version,
               f"publishing: {packs[0]} packs version {version}, not DLL_VERSION")
         zip_name = normal_path(f"{target}/TallyLoomMMR-{version}.zip")
-        check(zip_name in [normal_path(w) for w in words_],
+        check(zip_name in [normal_path(w) for w in command],
               f"publishing: {step} does not publish {zip_name}")
-        notes = words_[words_.index("--notes-file") + 1] if "--notes-file" in words_[:-1] else None
+        notes = command[command.index("--notes-file") + 1] if "--notes-file" in command[:-1] else None
         check(normal_path(notes or "") == normal_path(f"{target}/notes.md"),
               f"publishing: {step} does not give {target}/notes.md as its notes")
         downloads = [s for s in job.steps if s.action == "actions/download-artifact"]

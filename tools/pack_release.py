@@ -31,10 +31,10 @@ def notes(version, page):
     # can close the block early.
     longest = max((len(run) for run in re.findall(r"`+", page)), default=0)
     fence = "`" * max(3, longest + 1)
+    body = page if page.endswith("\n") else page + "\n"
     return (f"TallyLoom MMR {version} for BakkesMod. Download "
             f"**TallyLoomMMR-{version}.zip** below; its README.txt, shown here, says "
-            "how to install, update and remove it.\n\n"
-            f"{fence}text\n{page}{'' if page.endswith(chr(10)) else chr(10)}{fence}\n")
+            f"how to install, update and remove it.\n\n{fence}text\n{body}{fence}\n")
 
 
 def main():
