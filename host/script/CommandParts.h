@@ -1,7 +1,8 @@
 // What every script command is made of. A command is one struct (see
 // GameCommands.h, FileCommands.h, SessionCommands.h) with:
 //
-//   kHelp               its keyword, usage and one line of help (`help` lists them);
+//   kHelp               its keyword, usage and one line of help (`help` lists them),
+//                       and what each placeholder of the usage is (kPlaceholders);
 //   its fields          what the line says, in the model's own types;
 //   Parse(args, out)    reads the line's words into the fields, or fails with a
 //                       message that names the command and the word;
@@ -18,6 +19,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -25,11 +27,31 @@
 
 namespace hostscript {
 
+// What a placeholder of a usage (an upper-case word such as SECONDS) stands
+// for: the reader of Arguments that Parse applies to its word. Declared next
+// to the usage, so that a test can put a fitting word in its place and check
+// that every form `help` shows parses.
+enum class ArgumentKind {
+  kNumber,    // a decimal integer (Int32, Uint64)
+  kTeam,      // a team's number, 0..255 (TeamNumber)
+  kSeconds,   // a duration (Duration)
+  kMmrValue,  // a rating as std::from_chars reads a number (MmrValue)
+  kWord,      // any word, taken as it is
+  kFile,      // a file's name, never empty (FileName)
+};
+
+struct Placeholder {
+  std::string_view name;  // as the usage writes it
+  ArgumentKind kind;
+};
+
 // One command of the language: its keyword, its usage and what it does.
 struct CommandHelp {
   std::string_view name;
   std::string_view usage;
   std::string_view summary;
+  // Each placeholder of the usage, once; none for a usage of keywords only.
+  std::span<const Placeholder> placeholders{};
 };
 
 // Every command, in the order `help` lists them.

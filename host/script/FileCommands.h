@@ -96,9 +96,10 @@ struct FaultCommand {
 // folder for reading and keeps it open, letting others share it not at all,
 // for reading, for writing only, or for reading, writing and deleting.
 struct HoldCommand {
+  static constexpr Placeholder kPlaceholders[]{{"FILE", ArgumentKind::kFile}};
   static constexpr CommandHelp kHelp{
       "hold", "hold FILE none|read|write|all",
-      "the desktop app keeps FILE of the export folder open, sharing it so"};
+      "the desktop app keeps FILE of the export folder open, sharing it so", kPlaceholders};
   std::string file{};
   host::HeldFile::Sharing sharing = host::HeldFile::Sharing::kAll;
 
@@ -128,7 +129,9 @@ struct HoldCommand {
 
 // `release FILE`: the desktop app closes FILE again.
 struct ReleaseCommand {
-  static constexpr CommandHelp kHelp{"release", "release FILE", "the desktop app closes FILE"};
+  static constexpr Placeholder kPlaceholders[]{{"FILE", ArgumentKind::kFile}};
+  static constexpr CommandHelp kHelp{"release", "release FILE", "the desktop app closes FILE",
+                                     kPlaceholders};
   std::string file{};
 
   static bool Parse(Arguments& args, ReleaseCommand* out) {

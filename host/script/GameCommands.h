@@ -63,8 +63,10 @@ struct StateCommand {
 
 // `account ID`, `account uid N`, `account none`
 struct AccountCommand {
+  static constexpr Placeholder kPlaceholders[]{{"N", ArgumentKind::kNumber},
+                                               {"ID", ArgumentKind::kWord}};
   static constexpr CommandHelp kHelp{"account", "account none | account uid N | account ID",
-                                     "the local player's unique id"};
+                                     "the local player's unique id", kPlaceholders};
   enum class Kind {
     kNone,  // no id at all
     kUid,   // a numeric id in `uid`, with an empty text form
@@ -109,8 +111,10 @@ struct AccountCommand {
 
 // `name TEXT`
 struct NameCommand {
+  static constexpr Placeholder kPlaceholders[]{{"TEXT", ArgumentKind::kWord}};
   static constexpr CommandHelp kHelp{"name", "name TEXT",
-                                     "the local player's name, seen only through the current game"};
+                                     "the local player's name, seen only through the current game",
+                                     kPlaceholders};
   std::string name{};
 
   static bool Parse(Arguments& args, NameCommand* out) {
@@ -131,9 +135,12 @@ struct NameCommand {
 
 // `mmr P V`, `mmr P V after S`, `mmr P unsynced`
 struct MmrCommand {
-  static constexpr CommandHelp kHelp{"mmr",
-                                     "mmr PLAYLIST VALUE [after SECONDS] | mmr PLAYLIST unsynced",
-                                     "what the rating service holds for a playlist, now or later"};
+  static constexpr Placeholder kPlaceholders[]{{"PLAYLIST", ArgumentKind::kNumber},
+                                               {"VALUE", ArgumentKind::kMmrValue},
+                                               {"SECONDS", ArgumentKind::kSeconds}};
+  static constexpr CommandHelp kHelp{
+      "mmr", "mmr PLAYLIST VALUE [after SECONDS] | mmr PLAYLIST unsynced",
+      "what the rating service holds for a playlist, now or later", kPlaceholders};
   std::int32_t playlist = 0;
   std::optional<float> value{};                    // none for `unsynced`
   std::optional<std::int64_t> afterNanoseconds{};  // only with `after S`
@@ -211,9 +218,13 @@ struct SyncingCommand {
 // `match P BLUE ORANGE [casual] [team T] [winner T|none]`, options in any
 // order, each at most once.
 struct MatchCommand {
+  static constexpr Placeholder kPlaceholders[]{{"PLAYLIST", ArgumentKind::kNumber},
+                                               {"BLUE", ArgumentKind::kNumber},
+                                               {"ORANGE", ArgumentKind::kNumber},
+                                               {"T", ArgumentKind::kTeam}};
   static constexpr CommandHelp kHelp{
       "match", "match PLAYLIST BLUE ORANGE [casual] [team T] [winner T|none]",
-      "an online match (ranked unless casual); switches to state online"};
+      "an online match (ranked unless casual); switches to state online", kPlaceholders};
   enum class Winner {
     kByGoals,  // no `winner` option
     kNone,     // `winner none`
@@ -298,9 +309,11 @@ struct MatchCommand {
 // `event NAME`; the short names of the hooked functions (match-ended, ...)
 // are expanded to the functions' names.
 struct EventCommand {
+  static constexpr Placeholder kPlaceholders[]{{"NAME", ArgumentKind::kWord}};
   static constexpr CommandHelp kHelp{
       "event", "event NAME",
-      "the game runs function NAME (match-ended, winner-set, freeplay-init, training-start)"};
+      "the game runs function NAME (match-ended, winner-set, freeplay-init, training-start)",
+      kPlaceholders};
   std::string function{};
 
   static bool Parse(Arguments& args, EventCommand* out) {

@@ -18,8 +18,10 @@ namespace hostscript {
 
 // `wait S`
 struct WaitCommand {
+  static constexpr Placeholder kPlaceholders[]{{"SECONDS", ArgumentKind::kSeconds}};
   static constexpr CommandHelp kHelp{"wait", "wait SECONDS",
-                                     "advance virtual time: timers fire and frames are drawn"};
+                                     "advance virtual time: timers fire and frames are drawn",
+                                     kPlaceholders};
   std::int64_t nanoseconds = 0;
 
   static bool Parse(Arguments& args, WaitCommand* out) {
@@ -89,8 +91,9 @@ struct SettingsCommand {
 
 // `click LABEL`
 struct ClickCommand {
-  static constexpr CommandHelp kHelp{"click", "click LABEL",
-                                     "click the tab's checkbox or button with that label"};
+  static constexpr Placeholder kPlaceholders[]{{"LABEL", ArgumentKind::kWord}};
+  static constexpr CommandHelp kHelp{
+      "click", "click LABEL", "click the tab's checkbox or button with that label", kPlaceholders};
   std::string label{};
 
   static bool Parse(Arguments& args, ClickCommand* out) {
@@ -121,8 +124,9 @@ struct ClickCommand {
 
 // `screenshot FILE`; FILE is never empty.
 struct ScreenshotCommand {
+  static constexpr Placeholder kPlaceholders[]{{"FILE", ArgumentKind::kFile}};
   static constexpr CommandHelp kHelp{"screenshot", "screenshot FILE",
-                                     "write the window as PNG (with --window)"};
+                                     "write the window as PNG (with --window)", kPlaceholders};
   std::string file{};
 
   static bool Parse(Arguments& args, ScreenshotCommand* out) {
@@ -143,8 +147,10 @@ struct ScreenshotCommand {
 
 // `help [COMMAND]`; an empty topic asks for every command.
 struct HelpCommand {
-  static constexpr CommandHelp kHelp{"help", "help [COMMAND]",
-                                     "the commands, or one command, with their usage"};
+  // Any word: a name that is no command may still be one of the console's.
+  static constexpr Placeholder kPlaceholders[]{{"COMMAND", ArgumentKind::kWord}};
+  static constexpr CommandHelp kHelp{
+      "help", "help [COMMAND]", "the commands, or one command, with their usage", kPlaceholders};
   std::string topic{};
 
   static bool Parse(Arguments& args, HelpCommand* out) {

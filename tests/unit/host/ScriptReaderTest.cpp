@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -168,26 +169,57 @@ TEST(ParseCommandTest, ReadsEachFormIntoTheModelsTerms) {
   for (const auto& c : kCases) EXPECT_EQ(ParseOk(c.line), c.expected) << c.line;
 }
 
+// A word of each kind that its reader takes, and one that it refuses while a
+// reader of a neighbouring kind would take it (none: it takes every word).
+struct KindSample {
+  std::string_view taken;
+  std::optional<std::string_view> refused;
+};
+
+KindSample SampleOf(ArgumentKind kind) {
+  switch (kind) {
+    case ArgumentKind::kNumber:
+      return {"1000", "1.5"};
+    case ArgumentKind::kTeam:
+      return {"1", "256"};
+    case ArgumentKind::kSeconds:
+      return {"1.5", "-1"};
+    case ArgumentKind::kMmrValue:
+      return {"-1187.5", "x"};
+    case ArgumentKind::kWord:
+      return {"x", std::nullopt};
+    case ArgumentKind::kFile:
+      return {"f.json", ""};
+  }
+  return {};
+}
+
 // Every form that `help` shows is one the parser takes: each usage line with a
-// sample for each placeholder, each choice of each word ("menu|freeplay"), and
-// each optional part ("[after SECONDS]") left out and put in.
+// word of its declared kind for each placeholder, each choice of each word
+// ("menu|freeplay"), and each optional part ("[after SECONDS]") left out and
+// put in. A placeholder given a word of another kind makes the line fail, so
+// a declared kind that is not the one the parser reads is caught too.
 TEST(ParseCommandTest, EveryFormThatHelpShowsParses) {
-  const auto sample = [](const std::string& word) -> std::string {
-    if (word == "PLAYLIST" || word == "VALUE") return "11";
-    if (word == "COMMAND") return "wait";
-    const bool placeholder =
-        std::all_of(word.begin(), word.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
-    if (!placeholder) return word;
-    const bool number =
-        word == "SECONDS" || word == "N" || word == "T" || word == "BLUE" || word == "ORANGE";
-    return number ? "1" : "x";  // ID, TEXT, NAME, LABEL, FILE
+  const auto isPlaceholder = [](std::string_view word) {
+    return !word.empty() &&
+           std::all_of(word.begin(), word.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+  };
+  struct Choice {
+    std::string word;
+    std::optional<std::string_view> refused;  // in its place the line fails
   };
   struct Part {
     int group = -1;  // the optional part it belongs to, -1 for none
-    Words choices;
+    std::vector<Choice> choices;
+  };
+  const auto parses = [](const Words& line) {
+    Command command;
+    std::string error;
+    return ParseCommand(line, &command, &error) && !std::holds_alternative<ConsoleCommand>(command);
   };
   int forms = 0;
   for (const CommandHelp& entry : CommandTable()) {
+    std::vector<std::string_view> used;
     std::string usage(entry.usage);
     for (std::size_t bar; (bar = usage.find(" | ")) != std::string::npos;)
       usage.replace(bar, 3, "\n");
@@ -196,32 +228,60 @@ TEST(ParseCommandTest, EveryFormThatHelpShowsParses) {
       std::vector<Part> parts;
       int groups = 0;
       bool inGroup = false;
+      bool complete = true;  // every placeholder of the form has a kind
       for (std::string word : SplitOk(form)) {
         if (word.starts_with('[')) inGroup = true, ++groups, word.erase(0, 1);
         Part part{inGroup ? groups : -1, {}};
         if (word.ends_with(']')) inGroup = false, word.pop_back();
         std::istringstream choices(word);
         for (std::string choice; std::getline(choices, choice, '|');) {
-          part.choices.push_back(sample(choice));
+          if (!isPlaceholder(choice)) {
+            part.choices.push_back({choice, std::nullopt});
+            continue;
+          }
+          const auto placeholder =
+              std::ranges::find(entry.placeholders, choice, &Placeholder::name);
+          if (placeholder == entry.placeholders.end()) {
+            ADD_FAILURE() << entry.name << ": " << choice << " has no kind in kPlaceholders";
+            complete = false;
+            continue;
+          }
+          used.push_back(placeholder->name);
+          const KindSample sample = SampleOf(placeholder->kind);
+          part.choices.push_back({std::string(sample.taken), sample.refused});
         }
         parts.push_back(part);
       }
+      if (!complete) continue;
       for (std::size_t vary = 0; vary <= parts.size(); ++vary) {
         const std::size_t count = vary < parts.size() ? parts[vary].choices.size() : 1;
         const int group = vary < parts.size() ? parts[vary].group : -1;
         for (std::size_t choice = 0; choice < count; ++choice) {
           Words line;
+          std::optional<std::string_view> refused;  // for the word that varies
+          std::size_t refusedAt = 0;
           for (std::size_t i = 0; i < parts.size(); ++i) {
             if (parts[i].group != -1 && parts[i].group != group) continue;
-            line.push_back(parts[i].choices[i == vary ? choice : 0]);
+            const Choice& chosen = parts[i].choices[i == vary ? choice : 0];
+            if (i == vary) {
+              refused = chosen.refused;
+              refusedAt = line.size();
+            }
+            line.push_back(chosen.word);
           }
-          Command command;
-          std::string error;
-          EXPECT_TRUE(ParseCommand(line, &command, &error)) << form << ": " << error;
-          EXPECT_FALSE(std::holds_alternative<ConsoleCommand>(command)) << form;
+          EXPECT_TRUE(parses(line)) << form << ": " << ::testing::PrintToString(line);
           ++forms;
+          if (refused) {
+            Words wrong = line;
+            wrong[refusedAt] = *refused;
+            EXPECT_FALSE(parses(wrong)) << form << ": " << ::testing::PrintToString(wrong);
+          }
         }
       }
+    }
+    for (const Placeholder& declared : entry.placeholders) {
+      EXPECT_TRUE(std::ranges::find(used, declared.name) != used.end())
+          << entry.name << ": " << declared.name << " is declared but not in the usage";
     }
   }
   EXPECT_GT(forms, 60);
