@@ -1,7 +1,7 @@
 // Runs script commands on a session: reads a script line by line and runs
 // each command (its Run, in host/script/*Commands.h), handing it the parts of
-// the session it acts on, telling its story with --narrate, and reporting
-// what failed.
+// the session it acts on, telling its story with --narrate, printing its
+// output, and reporting what failed.
 #pragma once
 
 #include <istream>
@@ -34,6 +34,9 @@ class CommandRunner {
   DesktopApp& desktop() { return session_.desktop(); }
   // With --narrate: the story of what a command does (HostSession::Tell).
   void Tell(std::string_view story) { session_.Tell(story); }
+  // A line stamped with the current virtual time, printed with or without
+  // --narrate: for a command whose output is a line of its own.
+  void PrintLine(std::string_view text) { session_.PrintLine(text); }
   // A block of text as it is (help, the settings tab).
   void Print(std::string_view block) { session_.output().Block(block); }
   // The command failed for `message`.

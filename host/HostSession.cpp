@@ -30,8 +30,7 @@ HostSession::HostSession(const HostOptions& options, std::int64_t wall_start, Ou
       desktop_(&clock_env_) {
   InstallHostEnv(&clock_env_);
   model_.time().SetFramesPerSecond(options.fps);
-  model_.console().SetLogSink(
-      [this](const std::string& line) { output_.Line(model_.time().NowNanos(), line); });
+  model_.console().SetLogSink([this](const std::string& line) { PrintLine(line); });
   // A real window draws on the thread that opens it, and main hands it over.
   if (options.render_thread && !options.window) {
     settings_thread_ = std::make_unique<SettingsThread>(&settings_);
@@ -96,8 +95,10 @@ void HostSession::UnloadPlugin() {
   library_->DeletePlugin();
 }
 
+void HostSession::PrintLine(std::string_view text) { output_.Line(model_.time().NowNanos(), text); }
+
 void HostSession::Tell(std::string_view story) {
-  if (options_.narrate) output_.Line(model_.time().NowNanos(), story);
+  if (options_.narrate) PrintLine(story);
 }
 
 void HostSession::OnDrawingThread(const std::function<void()>& work) {

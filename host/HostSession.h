@@ -66,6 +66,9 @@ class HostSession {
   // thread); nullptr draws on the calling thread again.
   void DrawOn(SettingsWork* work) { drawing_ = work; }
 
+  // A console line at the current virtual time, always printed: the
+  // plugin's log, and any line a command prints of its own.
+  void PrintLine(std::string_view text);
   // With --narrate: what a command does to the game, the console or the
   // files, as a console line of its own at the current virtual time.
   void Tell(std::string_view story);

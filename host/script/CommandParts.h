@@ -6,14 +6,22 @@
 //   its fields          what the line says, in the model's own types;
 //   Parse(args, out)    reads the line's words into the fields, or fails with a
 //                       message that names the command and the word;
-//   Run(runner)         what the command does to the session, and the story the
-//                       host tells of it (with --narrate).
+//   Run(runner)         what the command does to the session, and what the host
+//                       prints of it.
 //
 // Run is a template only so that the parser compiles and links without the
 // host's and the model's code (the fuzz target builds the parser alone; it
 // sees their headers, for the model's types, and nothing else). Its `Runner`
-// is always host::CommandRunner (host/CommandRunner.h), which hands out the
-// parts of the session a command acts on.
+// is always host::CommandRunner (host/CommandRunner.h), which has:
+//
+//   model(), session(), faults(), desktop()
+//                       the parts of the session a command acts on;
+//   Tell(story)         the story of what it did, a timed line printed only
+//                       with --narrate, marked as the host's ("game: ...");
+//   PrintLine(text)     a timed line printed always, for a command whose
+//                       output is a line;
+//   Print(block)        text printed as it is (help, the settings tab);
+//   Fail(message)       returns kError: the script stops with FILE:LINE: message.
 #pragma once
 
 #include <array>
