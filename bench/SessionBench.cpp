@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bench/BenchSupport.h"
+#include "sdk/model/GameEvents.h"
 
 extern char** environ;
 
@@ -82,7 +83,7 @@ void PlayMatch(BenchPlugin& bench, int index) {
   match.score_orange = 1;
   match.winner = 0;
   bench.model().game().SetMatch(match);
-  bench.model().registrations().FireEvent("Function TAGame.GameEvent_Soccar_TA.OnMatchEnded");
+  bench.model().registrations().FireEvent(std::string(sdkhost::kMatchEnded.name));
   bench.model().game().SetMmr(11, 1000.0f + static_cast<float>(index % 2 == 0 ? 9 : 0));
   bench.model().game().SetState(sdkhost::GameState::kMenu);
   bench.model().time().Advance(40'000'000'000);  // attempts, exports and the delayed export

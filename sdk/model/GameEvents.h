@@ -14,13 +14,18 @@ struct GameFunction {
   std::string_view meaning;     // what has happened in the game when it runs
 };
 
-inline constexpr std::array<GameFunction, 4> kHookedFunctions{{
-    {"match-ended", "Function TAGame.GameEvent_Soccar_TA.OnMatchEnded", "the match ends"},
-    {"winner-set", "Function TAGame.GameEvent_Soccar_TA.OnGameWinnerSet",
-     "the match's winner is set"},
-    {"freeplay-init", "Function TAGame.Mutator_Freeplay_TA.Init", "freeplay starts"},
-    {"training-start", "Function TAGame.GameEvent_TrainingEditor_TA.StartPlayTest",
-     "a training pack starts"},
-}};
+inline constexpr GameFunction kMatchEnded{
+    "match-ended", "Function TAGame.GameEvent_Soccar_TA.OnMatchEnded", "the match ends"};
+inline constexpr GameFunction kWinnerSet{"winner-set",
+                                         "Function TAGame.GameEvent_Soccar_TA.OnGameWinnerSet",
+                                         "the match's winner is set"};
+inline constexpr GameFunction kFreeplayInit{
+    "freeplay-init", "Function TAGame.Mutator_Freeplay_TA.Init", "freeplay starts"};
+inline constexpr GameFunction kTrainingStart{
+    "training-start", "Function TAGame.GameEvent_TrainingEditor_TA.StartPlayTest",
+    "a training pack starts"};
+
+inline constexpr std::array<GameFunction, 4> kHookedFunctions{kMatchEnded, kWinnerSet,
+                                                              kFreeplayInit, kTrainingStart};
 
 }  // namespace sdkhost

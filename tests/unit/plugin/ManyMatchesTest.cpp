@@ -2,6 +2,7 @@
 // behind in memory.
 #include <gtest/gtest.h>
 
+#include "sdk/model/GameEvents.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
@@ -18,7 +19,7 @@ TEST(ManyMatchesTest, TenThousandMatchesLeaveNoPendingCapture) {
   match.winner = 0;
   for (int i = 0; i < 10'000; ++i) {
     harness.model().game().SetMatch(match);
-    harness.model().registrations().FireEvent("Function TAGame.GameEvent_Soccar_TA.OnMatchEnded");
+    harness.model().registrations().FireEvent(std::string(sdkhost::kMatchEnded.name));
     harness.model().game().SetMmr(11, 1000.0f + static_cast<float>(i % 2 == 0 ? 9 : 0));
     harness.model().game().SetState(sdkhost::GameState::kMenu);
     harness.Advance(40);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "plugin/PluginLog.h"
+#include "sdk/model/GameEvents.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
@@ -50,7 +51,7 @@ TEST(PluginCoreTest, UnloadRemovesEverythingRegisteredAndReloadRestoresSavedValu
   EXPECT_FALSE(harness.model().console().HasCommand("tallyloom_export_mmr"));
   EXPECT_FALSE(harness.model().console().HasCommand("tallyloom_status"));
   // Events and frames after the unload reach nothing.
-  harness.model().registrations().FireEvent("Function TAGame.Mutator_Freeplay_TA.Init");
+  harness.model().registrations().FireEvent(std::string(sdkhost::kFreeplayInit.name));
   harness.model().registrations().DrawFrame();
   EXPECT_EQ(harness.model().time().PendingTimerCount(), 2u);  // nothing new was set
 
