@@ -21,7 +21,8 @@
 //   PrintLine(text)     a timed line printed always, for a command whose
 //                       output is a line;
 //   Print(block)        text printed as it is (help, the settings tab);
-//   Fail(message)       returns kError: the script stops with FILE:LINE: message.
+//   Fail(message)       returns kError: the line is an error, printed as
+//                       FILE:LINE: message.
 #pragma once
 
 #include <array>
