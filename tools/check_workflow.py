@@ -43,7 +43,8 @@ naming the break, when:
               tools/pack_release.py packs from the Windows job's artefact;
   linux       linux-tests is not on an Ubuntu runner, sets vm.mmap_rnd_bits=28
               after its tests or not at all, or runs anything but exactly
-              `bash .ci/run` in a debian:12 container on the checkout.
+              `bash .ci/run` in a debian:12 container on the checkout;
+  files       a file of tools/, .ci/ or docs/ that a step runs does not exist.
 
 What it cannot tell: whether the commands work on the runner (it never runs
 them), and whether Visual Studio builds the preset.
