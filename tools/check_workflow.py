@@ -255,7 +255,7 @@ def check_runner(workflow, job):
               f"{shell or 'the runner default shell'}, not pwsh")
 
 
-def check_version(root, jobs, job, version):
+def check_version(root, job, version):
     """The step that reads the version, found by what it writes; returns it."""
     reads = [s for s in job.runs() if "Select-String" in s.run and "GITHUB_ENV" in s.run
              and "DLL_VERSION=" in s.run]
@@ -298,7 +298,7 @@ def check_version(root, jobs, job, version):
     return step
 
 
-def check_version_handover(jobs, job, version_step, publisher):
+def check_version_handover(job, version_step, publisher):
     """The release job takes the version as the Windows job's output, which is
     that step's output."""
     step_id = version_step.data.get("id")
@@ -522,7 +522,7 @@ def check_dll_paths(root, presets, job, sdk):
     return uploads[0] if len(uploads) == 1 else None
 
 
-def check_runtime(root, workflow, runs):
+def check_runtime(root, workflow):
     flags = read(root, "cmake", "CompilerFlags.cmake")
     msvc = flags.split("if(MSVC)", 1)[-1].split("endif()\n\n", 1)[0]
     check(re.search(r"set\(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreaded\)", msvc) is not None,
@@ -591,16 +591,20 @@ def check_files_named(root, runs):
 # --- Publishing ------------------------------------------------------------------------------
 
 
+def bare(condition):
+    """An if: condition without its optional ${{ }}."""
+    return re.sub(r"^\$\{\{\s*|\s*\}\}$", "", condition.strip())
+
+
 def strict_condition(condition):
     """A condition that is only a conjunction, with no status function that
     would run it after a failure."""
-    condition = re.sub(r"^\$\{\{\s*|\s*\}\}$", "", condition.strip())
+    condition = bare(condition)
     return "||" not in condition and not re.search(r"\b(always|failure|cancelled)\(", condition)
 
 
 def tag_gated(condition):
-    condition = re.sub(r"^\$\{\{\s*|\s*\}\}$", "", condition.strip())
-    return TAG_TEST in [term.strip() for term in condition.split("&&")]
+    return TAG_TEST in [term.strip() for term in bare(condition).split("&&")]
 
 
 def check_publishing(workflow, jobs, dll_job, upload):
@@ -738,7 +742,7 @@ def main():
     if check(len(builders) == 1, "runner: no one step builds the bakkesmod preset"):
         dll_job = builders[0].job
         check_runner(workflow, dll_job)
-        version_step = check_version(root, jobs, dll_job, version)
+        version_step = check_version(root, dll_job, version)
         configures = [s for s in dll_job.runs() if re.search(r"cmake --preset[ =]bakkesmod\b", s.run)]
         sdk = None
         if check(len(configures) == 1 and configures[0].index < builders[0].index,
@@ -747,10 +751,10 @@ def main():
         upload = check_dll_paths(root, presets, dll_job, sdk)
         publisher = check_publishing(workflow, jobs, dll_job, upload)
         if version_step and publisher:
-            check_version_handover(jobs, dll_job, version_step, publisher)
+            check_version_handover(dll_job, version_step, publisher)
     check_version_has_one_home(root, version)
     check_presets(root, presets, runs)
-    check_runtime(root, workflow, runs)
+    check_runtime(root, workflow)
     check_actions(jobs)
     check_files_named(root, runs)
     check_linux_job(jobs)
