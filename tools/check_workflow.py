@@ -1,19 +1,44 @@
 #!/usr/bin/env python3
 """Checks the release path of the real DLL as far as this project's Linux
 machines can. It never runs .github/workflows/windows-dll.yml (they reach no
-forge): it reads the workflow as data, with CMakePresets.json, CMakeLists.txt,
-cmake/, plugin/PluginVersion.h and tools/check-windows-dll.ps1, and fails,
-naming the break, when:
+forge): it reads it as data, with the files the build reads
+(tools/release_inputs.py: CMakePresets.json, CMakeLists.txt, cmake/, the
+version header, tools/check-windows-dll.ps1), and fails, naming the break.
 
+It refuses what it does not model. The tables under "The model" below are
+all it understands of the workflow: its top-level keys and triggers, each
+job's keys, each step's keys, each action's inputs with the values it accepts
+(and the defaults of those it is not given), the commands a run step may use
+with every argument each may take, the conditions allowed and where, the gates
+that stand between a tag and a release, and the variables a step may read.
+Anything outside them fails, naming the key, condition, command, argument or
+variable and where it is: remove it, or teach the model what it does to the
+release, with a case in tests/release/check_workflow_test.py that breaks it.
+
+Each run script is split as its shell splits it (tools/workflow_shells.py):
+the step's shell, else the job's or the workflow's default, else the
+runner's (pwsh on Windows, bash elsewhere). A line it cannot read fails.
+
+Within the model, it fails when:
+  gates       a gate (the Linux test command, the version read, the tag
+              check, the build, the DLL check, the SDK commit check, the
+              artefact's upload, the packing and its upload) is missing, could
+              be skipped (the tag check must run on every v* tag), is not
+              waited for by the publishing job, or, in pwsh, is not its step's
+              last command (pwsh ends a step with the exit code of the last
+              program it ran); the tag check and the SDK commit check do not
+              exit 1 when what they compare differs;
   triggers    a pushed tag v<version> would not run the workflow;
   runner      the job that builds the DLL is not on a Windows runner with
               Visual Studio 2022, or one of its run steps would run under
-              another shell than pwsh (the runner's default is not assumed);
+              another shell than pwsh (named in the workflow, not assumed);
+  variables   a step reads a variable spelt for the other shell ($NAME in
+              pwsh, $env:NAME in bash), or one that nothing sets;
   version     the workflow's own pattern, run on plugin/PluginVersion.h as
               Select-String runs it, does not find the header's version; that
               step does not write DLL_VERSION to GITHUB_ENV, a step uses it
-              before, or the release job does not get it from that step's
-              output; or another build input writes the version again;
+              before, or the pack and release jobs do not get it from that
+              step's output; or another build input writes the version again;
   sdk         the SDK is not bakkesmodorg/BakkesModSDK at the pinned commit;
               BAKKESMOD_SDK_DIR at configure time is not the folder it is
               checked out into; the host's Dear ImGui (imgui_bm.zip) is not
@@ -34,52 +59,223 @@ naming the break, when:
               Visual C++ runtime or redistributable family through, or lacks a
               parameter the workflow passes; the resource's texts differ;
   actions     an action other than actions/checkout, upload-artifact and
-              download-artifact is used, or one at a retired major version;
-  publishing  a step that runs `gh release` could run on anything but a v*
-              tag, or before linux-tests and the Windows job have passed;
-              anything but the publishing job may write, or anything but the
-              publishing step gets the token; the publishing job keeps
-              credentials in its checkout; the zip and notes are not the ones
-              tools/pack_release.py packs from the Windows job's artefact;
+              download-artifact is used, or one below its oldest supported
+              major version, or at a ref that is not a major tag, a full
+              version tag or a full commit SHA with a `# vX.Y.Z` comment;
+  publishing  the `gh release` step could run on anything but a v* tag, or
+              before every gate has passed; it does not publish the players'
+              zip and the symbols zip that tools/pack_release.py packed from
+              the Windows job's artefact, with the page it wrote; the job that
+              publishes has a checkout, runs anything but `gh release create`,
+              or is not the only job that may write; anything but its
+              publishing step gets the token, an action's default inputs
+              included (actions/checkout's token is github.token);
   linux       linux-tests is not on an Ubuntu runner, sets vm.mmap_rnd_bits=28
               after its tests or not at all, or runs anything but exactly
               `bash .ci/run` in a debian:12 container on the checkout;
   files       a file of tools/, .ci/ or docs/ that a step runs does not exist.
 
-What it cannot tell: whether the commands work on the runner (it never runs
-them), and whether Visual Studio builds the preset.
+What it still cannot tell:
+  - whether the commands work on the runner (it runs none of them), whether
+    Visual Studio builds the preset, and what tools/check-windows-dll.ps1
+    checks on a real DLL (its own logic is read only for its lists);
+  - whether a pinned commit is the release its comment names (it reaches no
+    forge), and what an action does beyond the inputs modelled here, or if a
+    later release of the same major version changes its defaults;
+  - the sense of a script beyond the rules above: it reads the words of a
+    Write-Host, a pattern or a value, and requires the comparisons that the
+    two checking gates make, but not what any other line means;
+  - the repository's own settings: who may push a tag, tag and branch
+    protection, environments and their reviewers, and the runner images'
+    contents (pwsh, Python, gh and Visual Studio being there).
 
   tools/check_workflow.py [REPOSITORY_ROOT]
 """
 import json
 import os
 import re
-import shlex
-import shutil
-import subprocess
 import sys
-import tempfile
+from dataclasses import dataclass, field
 
 import yaml  # Debian's python3-yaml
 
+import release_inputs
+import workflow_shells
 from version import header_version  # tools/version.py: the header's version
 
 WORKFLOW = os.path.join(".github", "workflows", "windows-dll.yml")
-VERSION_HOME = os.path.join("plugin", "PluginVersion.h")
-BUILD_INPUTS = ["CMakeLists.txt", "cmake", "plugin", ".github", "tools"]
-SDK_REPOSITORY = "bakkesmodorg/BakkesModSDK"
+
+# === The model ====================================================================================
+# What this check understands of the workflow. In the tables of keys, a
+# mapping lists the keys a mapping may hold; a list, the values a key may
+# take; ANY, a value that other rules below check or that cannot change the
+# release. A key, value or job outside them fails.
+
+ANY = "any value"
 TAG_TEST = "startsWith(github.ref, 'refs/tags/v')"
-# The oldest major version of each action that hosted runners still run:
-# upload- and download-artifact v3 are retired, and checkout v3 runs on Node 16.
-ACTIONS = {"actions/checkout": 4, "actions/upload-artifact": 4, "actions/download-artifact": 4}
-# Visual C++ runtime and redistributable DLLs: System32 holds several of them,
-# so the DLL check must refuse them by name.
-RUNTIME_FAMILIES = ["msvcp*", "vcruntime*", "ucrtbase*", "api-ms-win-crt-*", "concrt*", "vcomp*",
-                    "msvcr*", "mfc*", "vccorlib*"]
-# imgui_bm.zip holds one folder, imgui/, with the sources.
-IMGUI_ZIP, IMGUI_FOLDER = "imgui_bm.zip", "imgui"
+SDK_REPOSITORY = "bakkesmodorg/BakkesModSDK"
+SDK_REF = "${{ env.BAKKESMOD_SDK_COMMIT }}"
+TOKEN = "${{ github.token }}"
 DLL_NAME = "TallyLoomMMR"
 PACKER = "tools/pack_release.py"
+IMGUI_ZIP, IMGUI_FOLDER = "imgui_bm.zip", "imgui"  # imgui_bm.zip holds one folder, imgui/
+WINDOWS_RUNNERS = ["windows-2022", "windows-2025"]  # those with Visual Studio 2022
+UBUNTU_RUNNERS = ["ubuntu-latest", "ubuntu-24.04", "ubuntu-22.04"]
+
+WORKFLOW_KEYS = {
+    "name": ANY,
+    "on": {
+        "push": {"tags": ANY, "tags-ignore": ANY, "branches": ANY, "branches-ignore": ANY},
+        "pull_request": {},
+        "workflow_dispatch": {},
+    },
+    "permissions": {"contents": ["read"]},
+    "env": {"BAKKESMOD_SDK_COMMIT": ANY, "DLL_DESCRIPTION": ANY, "DLL_PRODUCT": ANY, "DLL_DIR": ANY},
+    "jobs": ANY,  # JOBS
+}
+
+STEPS = "the steps, each as STEP_KEYS says"
+JOBS = {
+    "windows-dll": {"name": ANY, "runs-on": WINDOWS_RUNNERS, "defaults": {"run": {"shell": ["pwsh"]}},
+                    "outputs": {"version": ANY}, "steps": STEPS},
+    "linux-tests": {"name": ANY, "runs-on": UBUNTU_RUNNERS, "steps": STEPS},
+    "pack": {"name": ANY, "needs": ANY, "runs-on": UBUNTU_RUNNERS, "env": {"DLL_VERSION": ANY},
+             "steps": STEPS},
+    "release": {"name": ANY, "if": [TAG_TEST], "needs": ANY, "runs-on": UBUNTU_RUNNERS,
+                "permissions": {"contents": ["write"]}, "env": {"DLL_VERSION": ANY}, "steps": STEPS},
+}
+# The job that publishes, and so the only one that may write.
+PUBLISHER = "release"
+
+# Every step may hold these; `with` as its action's inputs say.
+STEP_KEYS = {"name": ANY, "id": ANY, "uses": ANY, "with": ANY, "run": ANY, "shell": ["pwsh", "bash"]}
+# Keys only some steps may hold, by the step's role (GATES, or "publishing").
+ROLE_KEYS = {
+    "the tag check": {"if": [TAG_TEST]},
+    "publishing": {"env": {"GH_TOKEN": [TOKEN]}},
+}
+
+
+@dataclass
+class Action:
+    floor: int  # the oldest major version that hosted runners still run
+    inputs: dict  # the inputs it may be given, with the values each accepts
+    defaults: dict = field(default_factory=dict)  # inputs that have a value when not given
+
+
+ACTIONS = {
+    # checkout v3 runs on Node 16; its token defaults to the job's own.
+    "actions/checkout": Action(4, {"repository": [SDK_REPOSITORY], "ref": [SDK_REF], "path": ANY,
+                                   "persist-credentials": [False]},
+                               {"repository": "${{ github.repository }}", "token": TOKEN,
+                                "persist-credentials": True}),
+    # upload- and download-artifact v3 are retired.
+    "actions/upload-artifact": Action(4, {"name": ANY, "path": ANY, "if-no-files-found": ["error"]},
+                                      {"if-no-files-found": "warn"}),
+    "actions/download-artifact": Action(4, {"name": ANY, "path": ANY},
+                                        {"repository": "${{ github.repository }}",
+                                         "run-id": "${{ github.run_id }}"}),
+}
+
+FLAG = "a flag"
+MORE = "more words"
+
+
+@dataclass
+class Usage:
+    words: tuple = ()  # the words that are not options, in order: a text, ANY, or MORE last
+    options: dict = field(default_factory=dict)  # option: FLAG, ANY or the values it accepts
+    required: tuple = ()
+
+
+# The commands a run step may use, by shell, and every argument each may take.
+COMMANDS = {
+    "pwsh": {
+        "Select-String": [Usage(options={"-CaseSensitive": FLAG, "-Path": ANY, "-Pattern": ANY},
+                                required=("-Path", "-Pattern"))],
+        "Out-File": [Usage(options={"-FilePath": ["$env:GITHUB_ENV", "$env:GITHUB_OUTPUT"],
+                                    "-Append": FLAG, "-Encoding": ["utf8"]},
+                           required=("-FilePath", "-Append", "-Encoding"))],
+        "Set-Content": [Usage(options={"-Path": ANY}, required=("-Path",))],
+        "Write-Host": [Usage(words=(ANY,))],
+        "exit": [Usage(words=("1",))],
+        "Expand-Archive": [Usage(options={"-Path": ANY, "-DestinationPath": ANY},
+                                 required=("-Path", "-DestinationPath"))],
+        "cmake": [Usage(options={"--preset": ["bakkesmod"], "-DBAKKESMOD_SDK_DIR": ANY},
+                        required=("--preset",)),
+                  Usage(options={"--build": FLAG, "--preset": ["bakkesmod"]},
+                        required=("--build", "--preset"))],
+        "./tools/check-windows-dll.ps1": [Usage(
+            options={"-Dll": ANY, "-Version": ["$env:DLL_VERSION"],
+                     "-Description": ["$env:DLL_DESCRIPTION"], "-Product": ["$env:DLL_PRODUCT"]},
+            required=("-Dll", "-Version", "-Description", "-Product"))],
+        "git": [Usage(words=("log",), options={"-C": ANY, "-1": FLAG, "--format": ["%H", "%s"]},
+                      required=("-C", "-1", "--format"))],
+    },
+    "bash": {
+        "sudo": [Usage(words=("sysctl", "-w", "vm.mmap_rnd_bits=28"))],
+        "docker": [Usage(words=("run", ANY, "bash", ".ci/run"),
+                         options={"--rm": FLAG, "-v": ANY, "-w": ANY}, required=("-v", "-w"))],
+        "python3": [Usage(words=(PACKER,),
+                          options={"--version": ["$DLL_VERSION"], "--from": ANY, "--to": ANY,
+                                   "--releases": ["$GITHUB_SERVER_URL/$GITHUB_REPOSITORY/releases"]},
+                          required=("--version", "--from", "--to", "--releases"))],
+        "gh": [Usage(words=("release", "create", "$GITHUB_REF_NAME", MORE),
+                     options={"--repo": ["$GITHUB_REPOSITORY"], "--verify-tag": FLAG, "--title": ANY,
+                              "--notes-file": ANY},
+                     required=("--repo", "--verify-tag", "--title", "--notes-file"))],
+    },
+}
+# In pwsh, what a value or an if's condition may hold besides texts and variables.
+OPERATORS = {"value": {"-f"}, "condition": {"-not", "-eq", "-ne", "-ceq", "-cne"}}
+# pwsh fails a step by the exit code of its last command only: these must come last.
+LAST_IN_STEP = {"cmake", "./tools/check-windows-dll.ps1"}
+
+# The variables a step may read besides the workflow's, its job's and its own
+# env, and those an earlier step of its job writes to GITHUB_ENV.
+GITHUB_VARIABLES = {"GITHUB_ENV", "GITHUB_OUTPUT", "GITHUB_REF_NAME", "GITHUB_REPOSITORY",
+                    "GITHUB_SERVER_URL", "GITHUB_WORKSPACE"}
+SHELL_VARIABLES = {"pwsh": {"true", "false", "null", "LASTEXITCODE"}, "bash": {"PWD"}}
+# The ${{ }} expressions a run script may hold (GitHub writes them in first).
+RUN_EXPRESSIONS = {"github.workspace"}
+
+
+def runs(*words):
+    return lambda step: any(c.kind == "command" and c.name == words[0] and
+                            all(w in c.arguments for w in words[1:]) for c in step.commands)
+
+
+def reads(variable):
+    return lambda step: any(read == ("env", variable) for c in step.commands for read in c.reads())
+
+
+def uses(action):
+    return lambda step: step.action == action
+
+
+# The steps between a tag and a release: each must be there once, run on every
+# run where it matters, and be waited for by the publishing job.
+GATES = {
+    "the test command": ("linux-tests", runs("docker")),
+    "the version read": ("windows-dll", runs("Select-String")),
+    "the tag check": ("windows-dll", reads("GITHUB_REF_NAME")),
+    "the build": ("windows-dll", runs("cmake", "--build")),
+    "the DLL check": ("windows-dll", runs("./tools/check-windows-dll.ps1")),
+    "the SDK commit check": ("windows-dll", runs("git")),
+    "the artefact's upload": ("windows-dll", uses("actions/upload-artifact")),
+    "the packing": ("pack", runs("python3")),
+    "the packed upload": ("pack", uses("actions/upload-artifact")),
+}
+
+# What a checking gate compares before it fails its step with exit 1: the two
+# words, and the operators that may compare them.
+COMPARISONS = {
+    "the tag check": ("$env:GITHUB_REF_NAME", "v$env:DLL_VERSION", {"-cne"}),  # v2 is not V2
+    "the SDK commit check": ("$commit", "$env:BAKKESMOD_SDK_COMMIT", {"-ne", "-cne"}),
+}
+
+# === Reading the workflow ========================================================================
+
 failures = []
 
 
@@ -93,27 +289,42 @@ def check(condition, message):
     return condition
 
 
-def read(root, *parts):
-    with open(os.path.join(root, *parts), encoding="utf-8") as f:
-        return f.read()
+def bare(condition):
+    """A condition without its optional ${{ }}."""
+    return re.sub(r"^\$\{\{\s*|\s*\}\}$", "", str(condition).strip())
 
 
-# --- Reading the workflow ------------------------------------------------------------
+def normal_path(path):
+    path = path.replace("\\", "/").strip().strip("'\"")
+    while path.startswith("./"):
+        path = path[2:]
+    return path.lstrip("/").rstrip("/")
 
 
 class Step:
     def __init__(self, job, index, data):
         self.job, self.index, self.data = job, index, data
         self.name = data.get("name") or data.get("id") or data.get("uses") or f"step {index + 1}"
-        self.run = str(data.get("run", ""))
+        self.run = str(data.get("run", "")) if "run" in data else ""
         self.uses = str(data.get("uses", ""))
         self.action = self.uses.partition("@")[0]
         self.with_ = data.get("with") or {}
         self.env = data.get("env") or {}
         self.condition = str(data.get("if", "") or "")
+        self.shell = data.get("shell") or job.shell
+        self.commands, self.unreadable = [], None
+        if self.run:
+            try:
+                self.commands = workflow_shells.split(self.run, self.shell)
+            except workflow_shells.NotUnderstood as error:
+                self.unreadable = str(error)
+
+    def inputs(self):
+        """What the action gets: its inputs, the defaults of those not given included."""
+        action = ACTIONS.get(self.action)
+        return {**(action.defaults if action else {}), **self.with_}
 
     def text(self):
-        """Everything the step says, for finding what it uses."""
         return yaml.safe_dump(self.data)
 
     def __str__(self):
@@ -122,15 +333,26 @@ class Step:
 
 class Job:
     def __init__(self, workflow, name, data):
-        self.workflow, self.name, self.data = workflow, name, data or {}
-        self.steps = [Step(self, i, s or {}) for i, s in enumerate(self.data.get("steps") or [])]
+        self.workflow, self.name, self.data = workflow, name, data if isinstance(data, dict) else {}
         self.env = self.data.get("env") or {}
         self.condition = str(self.data.get("if", "") or "")
         needs = self.data.get("needs") or []
         self.needs = [needs] if isinstance(needs, str) else list(needs)
+        labels = self.data.get("runs-on")
+        self.labels = [str(label) for label in ([labels] if isinstance(labels, str) else labels or [])]
+        default = ((self.data.get("defaults") or {}).get("run") or {}).get("shell") \
+            or ((workflow.get("defaults") or {}).get("run") or {}).get("shell")
+        self.named_shell = default
+        windows = any(label.lower().startswith("windows") for label in self.labels)
+        self.shell = default or ("pwsh" if windows else "bash")
+        self.steps = [Step(self, i, s if isinstance(s, dict) else {})
+                      for i, s in enumerate(self.data.get("steps") or [])]
 
     def runs(self):
         return [s for s in self.steps if s.run]
+
+    def commands(self, name):
+        return [(s, c) for s in self.steps for c in s.commands if c.kind == "command" and c.name == name]
 
     def expand(self, text):
         """The text with the workflow's and the job's env written in (forms of
@@ -140,13 +362,11 @@ class Job:
                       "", text)
         for _ in range(3):  # env values may name each other
             text = re.sub(r"\$\{\{\s*env\.(\w+)\s*\}\}|\$env:(\w+)|\$\{(\w+)\}|\$(\w+)",
-                          lambda m: str(env.get(next(g for g in m.groups() if g), m.group(0))),
-                          text)
+                          lambda m: str(env.get(next(g for g in m.groups() if g), m.group(0))), text)
         return text
 
-
-def jobs_of(workflow):
-    return {name: Job(workflow, name, data) for name, data in (workflow.get("jobs") or {}).items()}
+    def __str__(self):
+        return self.name
 
 
 def needs_closure(jobs, job):
@@ -159,38 +379,211 @@ def needs_closure(jobs, job):
     return seen
 
 
-def normal_path(path):
-    path = path.replace("\\", "/").strip().strip("'\"")
-    while path.startswith("./"):
-        path = path[2:]
-    return path.lstrip("/").rstrip("/")
+def roles(step):
+    found = {role for role, (job, marks) in GATES.items() if step.job.name == job and marks(step)}
+    if step.job.name == PUBLISHER and runs("gh")(step):
+        found.add("publishing")
+    return found
 
 
-def words(command):
-    """A command line split as a shell would; pwsh's backtick continuations and
-    YAML's folded lines are plain spaces by then."""
-    try:
-        return shlex.split(command.replace("`\n", " "), comments=False, posix=True)
-    except ValueError:
-        return command.split()
+# === The closed world: keys, conditions, commands, variables =======================================
 
 
-def pwsh_parameter(command, *names):
-    """The value of a named pwsh parameter, quoted or not."""
-    for name in names:
-        match = re.search(rf"-{name}\s+('[^']*'|\"[^\"]*\"|\S+)", command, re.IGNORECASE)
-        if match:
-            return match.group(1).strip("'\"")
-    return None
+def unmodelled(where, key, value=None):
+    if isinstance(value, bool):
+        value = str(value).lower()  # as YAML spells it
+    shown = f"{key}: {value}" if isinstance(value, (str, int, float)) else key
+    fail(f"{where} has {shown}, which this check does not model: remove it, or teach the check "
+         "what it does to the release")
 
 
-# --- Triggers --------------------------------------------------------------------------
+def conform(data, model, where, path=""):
+    """Fails on every key and value of data that model does not hold."""
+    if model is ANY or model == STEPS:
+        return
+    if isinstance(model, list):
+        value = bare(data) if isinstance(data, str) and path.endswith("if") else data
+        if value not in model:
+            fail(f"{where} has {path}: {data!r}, which this check does not model (it knows "
+                 f"{', '.join(repr(m) for m in model)})")
+        return
+    if data is None:
+        return  # an empty mapping
+    if not isinstance(data, dict):
+        return fail(f"{where} has {path}: {data!r}, which this check does not model (a mapping)")
+    for key, value in data.items():
+        name = "on" if key is True else str(key)  # YAML 1.1 reads the key "on" as true
+        inner = f"{path}.{name}" if path else name
+        if name not in model:
+            unmodelled(where, inner, value)
+        else:
+            conform(value, model[name], where, inner)
+
+
+def check_keys(workflow, jobs):
+    conform(workflow, WORKFLOW_KEYS, "the workflow")
+    for job in jobs.values():
+        if job.name not in JOBS:
+            unmodelled("the workflow", f"the job {job.name}")
+            continue
+        conform(job.data, JOBS[job.name], job.name)
+        for step in job.steps:
+            model = dict(STEP_KEYS)
+            for role in roles(step):
+                model.update(ROLE_KEYS.get(role, {}))
+            action = ACTIONS.get(step.action)
+            if action:
+                model["with"] = action.inputs
+            conform(step.data, model, str(step))
+            if "uses" in step.data and "run" in step.data:
+                fail(f"{step} both uses an action and runs commands")
+
+
+def usage_problems(arguments, usage, pwsh):
+    """The arguments of a command that its usage does not hold, in words."""
+    def key(text):
+        return text.lower() if pwsh else text
+
+    options = {key(o): o for o in usage.options}
+    expected = list(usage.words)
+    more = bool(expected) and expected[-1] is MORE
+    if more:
+        expected.pop()
+    problems, words, given = [], 0, set()
+    i = 0
+    while i < len(arguments):
+        argument = arguments[i]
+        name, joined, value = argument.partition("=")
+        option = options.get(key(argument)) or (options.get(key(name)) if joined else None)
+        if option is None:
+            if words < len(expected) and (expected[words] == argument or
+                                          (expected[words] is ANY and not argument.startswith("-"))):
+                words += 1
+            elif argument.startswith("-") or not more or words < len(expected):
+                problems.append(argument)
+            i += 1
+            continue
+        accepted = usage.options[option]
+        if key(argument) == key(option):
+            joined = ""
+        if accepted is not FLAG and not joined:
+            i += 1
+            value = arguments[i] if i < len(arguments) else None
+        if option in given:
+            problems.append(f"{option} twice")
+        given.add(option)
+        if accepted is FLAG and joined:
+            problems.append(argument)
+        elif accepted is not FLAG and value is None:
+            problems.append(f"{option} without its value")
+        elif isinstance(accepted, list) and value not in accepted:
+            problems.append(f"{option} {value}")
+        i += 1
+    problems += [f"no {w}" for w in expected[words:]]
+    problems += [f"no {o}" for o in usage.required if o not in given]
+    return problems
+
+
+def check_usage(step, command, usages, pwsh):
+    """Fails with the problems of the usage that fits the command best."""
+    best = min((usage_problems(command.arguments, usage, pwsh) for usage in usages), key=len)
+    if best:
+        fail(f"{step} runs {command.name} with {', '.join(best)}, which this check does not model")
+
+
+def check_commands(step, written):
+    """Every command, argument and variable of a run step; written: the
+    variables earlier steps of its job wrote to GITHUB_ENV."""
+    if step.unreadable is not None:
+        return fail(f"{step} has a line this check cannot read as {step.shell} reads it "
+                    f"({step.unreadable})")
+    pwsh = step.shell == "pwsh"
+    known = {**COMMANDS.get(step.shell, {})}
+    lookup = {name.lower() if pwsh else name: name for name in known}
+    environment = set(step.job.workflow.get("env") or {}) | set(step.job.env) | set(step.env) \
+        | GITHUB_VARIABLES | written
+    assigned = set(SHELL_VARIABLES.get(step.shell, set()))
+    for at, command in enumerate(step.commands):
+        for spelling, name in command.reads():
+            if spelling == "expression":
+                check(name in RUN_EXPRESSIONS, f"{step} writes ${{{{ {name} }}}} into its command, "
+                      "which this check does not model")
+            elif spelling == "env" and not pwsh:
+                fail(f"variables: {step} reads $env:{name}, the pwsh spelling: bash reads $env, "
+                     f"which is empty, then the text (write ${name})")
+            elif spelling == "env":
+                check(name in environment, f"variables: {step} reads $env:{name}, which nothing sets")
+            elif name in assigned or (not pwsh and name in environment):
+                pass
+            elif pwsh and name in environment:
+                fail(f"variables: {step} reads ${name}, the bash spelling: in pwsh that is an unset "
+                     f"PowerShell variable (write $env:{name})")
+            else:
+                fail(f"variables: {step} reads ${name}, which nothing sets")
+        if command.assigns:
+            assigned.add(command.assigns)
+        if command.kind in OPERATORS:
+            for word in command.words:
+                check(word.quoted or word.text.startswith("$") or word.text in OPERATORS[command.kind],
+                      f"{step} has {word.text} in a {command.kind}, which this check does not model")
+            continue
+        name = lookup.get(command.name.lower() if pwsh else command.name)
+        if not check(name is not None, f"{step} runs {command.name}, which this check does not model "
+                     f"in {step.shell}"):
+            continue
+        check_usage(step, command, known[name], pwsh)
+        if pwsh and name in LAST_IN_STEP:
+            check(at == len(step.commands) - 1, f"gates: {step} runs {name} before another command, "
+                  "whose exit code decides the step's in pwsh")
+
+
+def env_writes(step):
+    """The variables a pwsh step writes to GITHUB_ENV: "NAME=..." | Out-File -FilePath $env:GITHUB_ENV."""
+    names = set()
+    for value, target in zip(step.commands, step.commands[1:]):
+        if value.kind == "value" and target.name == "Out-File" and "$env:GITHUB_ENV" in target.arguments:
+            names.add(value.words[0].text.partition("=")[0])
+    return names
+
+
+def check_steps(jobs):
+    for job in jobs.values():
+        written = set()
+        for step in job.steps:
+            if step.run:
+                check_commands(step, written)
+            written |= env_writes(step)
+
+
+def check_gates(jobs):
+    publisher = jobs.get(PUBLISHER)
+    waited = needs_closure(jobs, publisher) if publisher else set()
+    for role, (job_name, marks) in GATES.items():
+        job = jobs.get(job_name)
+        found = [s for s in job.steps if marks(s)] if job else []
+        if not check(len(found) == 1, f"gates: {job_name} has {len(found)} steps that are {role}, "
+                     "not one"):
+            continue
+        check(job_name in waited, f"gates: {PUBLISHER} does not wait for {job_name} (needs:), which "
+              f"holds {role}")
+        if "if" in ROLE_KEYS.get(role, {}):
+            check(bare(found[0].condition) in ROLE_KEYS[role]["if"],
+                  f"gates: {found[0]} runs on every ref (if: {TAG_TEST} is its model)")
+        if role in COMPARISONS:
+            first, second, operators = COMPARISONS[role]
+            conditions = [c for c in found[0].commands if c.kind == "condition" and len(c.words) == 3
+                          and c.words[1].text.lower() in operators
+                          and {c.words[0].text, c.words[2].text} == {first, second}]
+            check(any(c.guard in conditions and str(c) == "exit 1" for c in found[0].commands),
+                  f"gates: {found[0]} does not exit 1 when {first} {'/'.join(sorted(operators))} {second}")
+
+
+# === The rules within the model =================================================================
 
 
 def glob_matches(pattern, text):
     """GitHub's filter patterns: * stops at a slash, ** does not, ? is one character."""
-    regex = ""
-    i = 0
+    regex, i = "", 0
     while i < len(pattern):
         if pattern.startswith("**", i):
             regex, i = regex + ".*", i + 2
@@ -229,110 +622,99 @@ def check_triggers(workflow, version):
     if "tags" in push:
         check(filters_let_through(push["tags"], tag), f"triggers: push.tags does not match {tag}")
     elif "tags-ignore" in push:
-        check(not filters_let_through(push["tags-ignore"], tag),
-              f"triggers: push.tags-ignore drops {tag}")
+        check(not filters_let_through(push["tags-ignore"], tag), f"triggers: push.tags-ignore drops {tag}")
     else:
         # With only branch filters, GitHub runs the push trigger for no tag.
         check("branches" not in push and "branches-ignore" not in push,
               f"triggers: push filters branches only, so a pushed tag {tag} never runs it")
 
 
-# --- The job that builds the DLL ----------------------------------------------------------
-
-
-def check_runner(workflow, job):
-    labels = job.data.get("runs-on")
-    labels = [labels] if isinstance(labels, str) else list(labels or [])
-    windows = [str(label) for label in labels if str(label).lower().startswith("windows")]
-    if check(bool(windows), f"runner: {job.name} runs on {labels}, not a Windows runner"):
-        check(all(label != "windows-2019" for label in windows),
+def check_runner(job):
+    windows = [label for label in job.labels if label.lower().startswith("windows")]
+    if check(bool(windows), f"runner: {job.name} runs on {job.labels}, not a Windows runner"):
+        check("windows-2019" not in windows,
               f"runner: {job.name} runs on windows-2019, which has no Visual Studio 2022")
-    defaults = ((job.data.get("defaults") or {}).get("run") or {}).get("shell") \
-        or ((workflow.get("defaults") or {}).get("run") or {}).get("shell")
     for step in job.runs():
-        shell = step.data.get("shell") or defaults
-        check(shell == "pwsh", f"runner: {step} runs under "
-              f"{shell or 'the runner default shell'}, not pwsh")
+        shell = step.data.get("shell") or job.named_shell
+        check(shell == "pwsh", f"runner: {step} runs under {shell or 'the runner default shell'}, "
+              "not pwsh")
+
+
+def option(command, name):
+    """The value of an option, given as `name value` or `name=value`."""
+    arguments = command.arguments
+    for i, argument in enumerate(arguments):
+        if argument.lower() == name.lower() and i + 1 < len(arguments):
+            return arguments[i + 1]
+        if argument.lower().startswith(name.lower() + "="):
+            return argument.partition("=")[2]
+    return None
 
 
 def check_version(root, job, version):
     """The step that reads the version, found by what it writes; returns it."""
-    reads = [s for s in job.runs() if "Select-String" in s.run and "GITHUB_ENV" in s.run
-             and "DLL_VERSION=" in s.run]
-    if not check(len(reads) == 1, f"version: {job.name} has no one step that reads the version "
-                 f"with Select-String and writes DLL_VERSION to GITHUB_ENV"):
+    reads_version = [s for s in job.runs() if runs("Select-String")(s) and "DLL_VERSION" in env_writes(s)]
+    if not check(len(reads_version) == 1, f"version: {job.name} has no one step that reads the "
+                 "version with Select-String and writes DLL_VERSION to GITHUB_ENV"):
         return None
-    step = reads[0]
-    run = step.run
-    path = pwsh_parameter(run, "Path", "LiteralPath")
-    pattern = pwsh_parameter(run, "Pattern")
-    group = re.search(r"\.Matches\[0\]\.Groups\[(\d+)\]\.Value", run)
-    check(normal_path(path or "") == VERSION_HOME.replace(os.sep, "/"),
-          f"version: {step} reads {path}, not {VERSION_HOME}")
+    step = reads_version[0]
+    select = next(c for c in step.commands if c.name == "Select-String")
+    path, pattern = option(select, "-Path"), option(select, "-Pattern")
+    check(normal_path(path or "") == release_inputs.VERSION_HOME.replace(os.sep, "/"),
+          f"version: {step} reads {path}, not {release_inputs.VERSION_HOME}")
+    matched = {c.assigns: re.fullmatch(rf"\${select.assigns}\.Matches\[0\]\.Groups\[(\d+)\]\.Value",
+                                       c.words[0].text)
+               for c in step.commands if c.kind == "value" and c.assigns and select.assigns}
+    variable, group = next(((v, m.group(1)) for v, m in matched.items() if m), (None, None))
     if pattern is None or group is None:
         fail(f"version: {step} has no -Pattern '...' and .Matches[0].Groups[N].Value")
     else:
         # Select-String: .NET regular expressions, line by line, case-insensitive
         # unless -CaseSensitive; these patterns read the same in Python.
-        flags = 0 if re.search(r"-CaseSensitive\b", run) else re.IGNORECASE
+        flags = 0 if "-casesensitive" in [a.lower() for a in select.arguments] else re.IGNORECASE
         found = None
         try:
-            for line in read(root, VERSION_HOME).splitlines():
-                match = re.search(pattern.replace("''", "'"), line, flags)
+            for line in release_inputs.read(root, release_inputs.VERSION_HOME).splitlines():
+                match = re.search(pattern, line, flags)
                 if match:
-                    found = match.group(int(group.group(1)))
+                    found = match.group(int(group))
                     break
         except (re.error, IndexError) as error:
             fail(f"version: the workflow's pattern {pattern!r} does not work: {error}")
         else:
             check(found == version, f"version: the workflow's pattern finds {found!r} in "
-                  f"{VERSION_HOME}, which says {version}")
-    variable = re.search(r"\$(\w+)\s*=\s*\$\w+\.Matches\[0\]", run)
-    written = re.search(r'"DLL_VERSION=\$(\w+)"\s*\|\s*Out-File\s+-FilePath\s+\$env:GITHUB_ENV\s+-Append',
-                        run)
-    check(bool(variable and written and variable.group(1) == written.group(1)),
+                  f"{release_inputs.VERSION_HOME}, which says {version}")
+    check(any(c.kind == "value" and c.words[0].text == f"DLL_VERSION=${variable}" for c in step.commands)
+          and variable is not None,
           f"version: {step} does not append DLL_VERSION=<what it read> to $env:GITHUB_ENV")
     for other in job.steps:
         if "DLL_VERSION" in other.text() and other.index < step.index:
             fail(f"version: {other} uses DLL_VERSION before {step.name!r} reads it")
-    return step
+    return step, variable
 
 
-def check_version_handover(job, version_step, publisher):
-    """The release job takes the version as the Windows job's output, which is
-    that step's output."""
+def check_version_handover(jobs, dll_job, version_step, variable):
+    """The jobs after the Windows job take the version as its output, which is
+    the output of the step that reads it."""
     step_id = version_step.data.get("id")
-    written = re.search(r'"(\w+)=\$\w+"\s*\|\s*Out-File\s+-FilePath\s+\$env:GITHUB_OUTPUT', version_step.run)
-    outputs = job.data.get("outputs") or {}
-    names = [name for name, value in outputs.items() if step_id and written and re.fullmatch(
-        rf"\$\{{\{{\s*steps\.{re.escape(step_id)}\.outputs\.{written.group(1)}\s*\}}\}}", str(value))]
-    wanted = {f"${{{{ needs.{job.name}.outputs.{name} }}}}" for name in names}
-    check(str(publisher.env.get("DLL_VERSION")) in wanted,
-          f"version: {publisher.name} does not take DLL_VERSION from {job.name}'s output of "
-          f"the step that reads it")
+    written = [value.words[0].text.partition("=")[0] for value, target in
+               zip(version_step.commands, version_step.commands[1:])
+               if value.kind == "value" and value.words[0].text.endswith(f"=${variable}")
+               and "$env:GITHUB_OUTPUT" in target.arguments]
+    outputs = dll_job.data.get("outputs") or {}
+    names = [name for name, value in outputs.items() for output in written if step_id and re.fullmatch(
+        rf"\$\{{\{{\s*steps\.{re.escape(step_id)}\.outputs\.{re.escape(output)}\s*\}}\}}", str(value))]
+    wanted = {f"${{{{ needs.{dll_job.name}.outputs.{name} }}}}" for name in names}
+    for job in jobs.values():
+        if "DLL_VERSION" in job.env:
+            check(str(job.env.get("DLL_VERSION")) in wanted,
+                  f"version: {job.name} does not take DLL_VERSION from {dll_job.name}'s output of "
+                  "the step that reads it")
+            check(dll_job.name in job.needs, f"version: {job.name} reads {dll_job.name}'s output but "
+                  f"does not need {dll_job.name} (needs:)")
 
 
-def check_version_has_one_home(root, version):
-    """No build input but the header writes the version, in either of the
-    forms a build input would (A.B.C.D, or A,B,C,D as a resource has it)."""
-    forms = [version, version.replace(".", ","), version.replace(".", ", ")]
-    for entry in BUILD_INPUTS:
-        top = os.path.join(root, entry)
-        paths = [top] if os.path.isfile(top) else [
-            os.path.join(folder, name) for folder, _, files in os.walk(top) for name in files]
-        for path in sorted(paths):
-            relative = os.path.relpath(path, root)
-            if relative == VERSION_HOME or "__pycache__" in relative:
-                continue
-            with open(path, "rb") as f:
-                text = f.read().decode("utf-8", errors="replace")
-            for form in forms:
-                if re.search(rf"(?<![\d.]){re.escape(form)}(?![\d]|\.\d)", text):
-                    fail(f"version: {relative} repeats the version {form} "
-                         f"(its one home is {VERSION_HOME})")
-
-
-def check_sdk(root, workflow, job, configure):
+def check_sdk(root, workflow, job):
     commit = str((workflow.get("env") or {}).get("BAKKESMOD_SDK_COMMIT", ""))
     check(re.fullmatch(r"[0-9a-f]{40}", commit) is not None, f"sdk: commit {commit!r} is not pinned")
     checkouts = [s for s in job.steps if s.action == "actions/checkout" and s.with_.get("repository")]
@@ -340,46 +722,43 @@ def check_sdk(root, workflow, job, configure):
         return None
     sdk = checkouts[0]
     check(sdk.with_["repository"] == SDK_REPOSITORY, f"sdk: the SDK comes from {sdk.with_['repository']}")
-    check(sdk.with_.get("ref") == "${{ env.BAKKESMOD_SDK_COMMIT }}",
-          "sdk: the SDK is not checked out at BAKKESMOD_SDK_COMMIT")
+    check(sdk.with_.get("ref") == SDK_REF, "sdk: the SDK is not checked out at BAKKESMOD_SDK_COMMIT")
     folder = normal_path(job.expand(str(sdk.with_.get("path", ""))))
     if not check(folder != "", "sdk: the SDK is checked out over the project itself (no path)"):
         return None
 
+    configures = [(s, c) for s, c in job.commands("cmake") if "--build" not in c.arguments]
+    if not check(len(configures) == 1, f"presets: {job.name} does not configure the bakkesmod preset "
+                 "exactly once"):
+        return folder
+    configure_step, configure = configures[0]
+    builds = [s for s, c in job.commands("cmake") if "--build" in c.arguments]
+    check(all(configure_step.index < s.index for s in builds),
+          f"presets: {job.name} does not configure the bakkesmod preset before building")
     # BAKKESMOD_SDK_DIR at configure time: the command line's, else the preset's.
-    configure_step = next(s for s in job.runs() if s.index == configure)
-    given = None
-    tokens = words(job.expand(configure_step.run))
-    for i, token in enumerate(tokens):
-        match = re.fullmatch(r"-DBAKKESMOD_SDK_DIR(?::\w+)?=(.*)", token)
-        if token == "-D" and i + 1 < len(tokens):
-            match = re.fullmatch(r"BAKKESMOD_SDK_DIR(?::\w+)?=(.*)", tokens[i + 1])
-        if match:
-            given = match.group(1)
+    given = option(configure, "-DBAKKESMOD_SDK_DIR")
+    given = job.expand(given) if given is not None else None
     if given is None:
-        presets = json.loads(read(root, "CMakePresets.json"))
+        presets = json.loads(release_inputs.read(root, "CMakePresets.json"))
         preset = next((p for p in presets["configurePresets"] if p["name"] == "bakkesmod"), {})
         given = (preset.get("cacheVariables") or {}).get("BAKKESMOD_SDK_DIR", "(unset)")
     check(normal_path(given) == folder,
           f"sdk: BAKKESMOD_SDK_DIR is {given}, but the SDK is checked out into {folder}")
 
     # Dear ImGui: unpacked from the SDK's zip below where CMake looks, before configuring.
-    cmake = read(root, "cmake", "BakkesModSdk.cmake")
+    cmake = release_inputs.read(root, "cmake", "BakkesModSdk.cmake")
     glob = re.search(r'file\((GLOB(?:_RECURSE)?)\s+\w+(?:\s+FOLLOW_SYMLINKS)?\s+"\$\{sdk\}/?([^"]*)imgui\.cpp"\)',
                      cmake)
-    unpacks = [s for s in job.runs() if IMGUI_ZIP in s.run]
+    unpacks = job.commands("Expand-Archive")
     if not check(bool(glob), "sdk: cmake/BakkesModSdk.cmake no longer looks for imgui.cpp in the SDK"):
         return folder
-    if not check(len(unpacks) == 1, f"sdk: {job.name} does not unpack the host's Dear ImGui "
-                 f"({IMGUI_ZIP}) exactly once"):
+    if not check(len(unpacks) == 1 and IMGUI_ZIP in (option(unpacks[0][1], "-Path") or ""),
+                 f"sdk: {job.name} does not unpack the host's Dear ImGui ({IMGUI_ZIP}) exactly once"):
         return folder
-    unpack = unpacks[0]
-    run = job.expand(unpack.run)
-    archive = pwsh_parameter(run, "Path", "LiteralPath")
-    target = pwsh_parameter(run, "DestinationPath")
-    check("Expand-Archive" in run and archive is not None and target is not None,
-          f"sdk: {unpack} is not Expand-Archive -Path ... -DestinationPath ...")
-    check(normal_path(archive or "") == f"{folder}/{IMGUI_ZIP}",
+    unpack, expand = unpacks[0]
+    archive = job.expand(option(expand, "-Path") or "")
+    target = job.expand(option(expand, "-DestinationPath") or "")
+    check(normal_path(archive) == f"{folder}/{IMGUI_ZIP}",
           f"sdk: {unpack} unpacks {archive}, not the SDK's {folder}/{IMGUI_ZIP}")
     sources = normal_path(f"{target}/{IMGUI_FOLDER}")
     looked = normal_path(f"{folder}/{glob.group(2)}")
@@ -387,129 +766,48 @@ def check_sdk(root, workflow, job, configure):
         else sources == looked
     check(found, f"sdk: Dear ImGui lands in {sources}, where cmake/BakkesModSdk.cmake does not "
           f"look ({glob.group(1)} in {looked})")
-    check(unpack.index < configure,
+    check(unpack.index < configure_step.index,
           f"sdk: {unpack} runs after the preset is configured, which needs it")
+
+    # The SDK note: the commit and subject git reads in that checkout.
+    notes = [s for s in job.runs() if "BUILT-AGAINST.txt" in s.run]
+    if check(len(notes) == 1, f"sdk: {job.name} does not write BUILT-AGAINST.txt once"):
+        gits = [c for c in notes[0].commands if c.name == "git"]
+        formats = sorted(option(c, "--format") or "" for c in gits
+                         if normal_path(option(c, "-C") or "") == folder)
+        check(formats == ["%H", "%s"], f"sdk: {notes[0]} does not read the commit (%H) and its "
+              f"subject (%s) with git -C {folder} log -1")
+        compared = COMPARISONS["the SDK commit check"][0].lstrip("$")
+        check(any(c.assigns == compared and option(c, "--format") == "%H" for c in gits),
+              f"sdk: {notes[0]} does not compare the commit git reads (%H) with the pin")
     return folder
 
 
-# --- Presets, the DLL's place, the runtime ------------------------------------------------------
-
-
-def cmake_presets(folder):
-    """The presets CMake offers from folder, by kind, or the error it prints."""
-    run = subprocess.run(["cmake", "--list-presets=all"], cwd=folder, capture_output=True, text=True)
-    if run.returncode != 0:
-        return None, (run.stderr or run.stdout).strip()
-    offered, kind = {}, None
-    for line in run.stdout.splitlines():
-        heading = re.match(r"Available (\w+) presets:", line)
-        if heading:
-            kind = heading.group(1)
-        name = re.match(r'\s+"([^"]+)"', line)
-        if name and kind:
-            offered.setdefault(kind, set()).add(name.group(1))
-    return offered, None
-
-
-def check_presets(root, presets, runs):
-    configure = {p["name"]: p for p in presets["configurePresets"]}
-    build = {p["name"]: p for p in presets.get("buildPresets", [])}
-    for step in runs:
-        for kind, name in re.findall(r"cmake (--build )?--preset[ =](\S+)", step.run):
-            table = build if kind else configure
-            check(name.strip("'\"") in table, f"presets: {step} names {name}, which is not a "
-                  f"{'build' if kind else 'configure'} preset")
-    if not check("bakkesmod" in configure and "bakkesmod" in build, "presets: no bakkesmod preset"):
-        return
-    check(build["bakkesmod"].get("configuration") == "Release",
-          "presets: the bakkesmod build preset does not build Release")
-    types = (configure["bakkesmod"].get("cacheVariables") or {}).get("CMAKE_CONFIGURATION_TYPES")
-    check(types == "Release", f"presets: bakkesmod offers {types!r}, not Release only")
-
-    schema = presets.get("version")
-    check(isinstance(schema, int) and schema <= 5,
-          f"presets: schema version {schema}; Visual Studio 2022 reads 5 at most")
-    if shutil.which("cmake") is None:
-        return fail("presets: no cmake here to read CMakePresets.json with")
-    hidden = {kind: {p["name"] for p in presets.get(f"{kind}Presets", []) if p.get("hidden")}
-              for kind in ("configure", "build", "test")}
-    every = {kind: {p["name"] for p in presets.get(f"{kind}Presets", [])} - hidden[kind]
-             for kind in ("configure", "build", "test")}
-    text = read(root, "CMakePresets.json")
-    with tempfile.TemporaryDirectory(prefix="tallyloom-presets-") as folder:
-        def offered(contents):
-            with open(os.path.join(folder, "CMakePresets.json"), "w", encoding="utf-8") as f:
-                f.write(contents)
-            return cmake_presets(folder)
-
-        here, error = offered(text)
-        if not check(here is not None, f"presets: CMake cannot read CMakePresets.json: {error}"):
-            return
-        for kind in every:
-            linux = every[kind] - {"bakkesmod"}
-            check(here.get(kind, set()) == linux, f"presets: on Linux CMake offers {kind} presets "
-                  f"{sorted(here.get(kind, set()))}, not {sorted(linux)}")
-        # As on Windows: the host names in the conditions swapped.
-        swapped = re.sub(r'"(Linux|Windows)"', lambda m: '"Windows"' if m.group(1) == "Linux"
-                         else '"Linux"', text)
-        there, error = offered(swapped)
-        if check(there is not None, f"presets: CMake cannot read the swapped file: {error}"):
-            for kind in ("configure", "build"):
-                check(there.get(kind, set()) == {"bakkesmod"} & every[kind],
-                      f"presets: on Windows CMake would offer {kind} presets "
-                      f"{sorted(there.get(kind, set()))}, not bakkesmod alone")
-        if isinstance(schema, int) and schema > 1:
-            lower, _ = offered(re.sub(r'"version":\s*\d+', f'"version": {schema - 1}', text, count=1))
-            check(lower is None, f"presets: schema version {schema}, but the contents need only "
-                  f"{schema - 1}")
-
-
-def output_folder(root, presets, variable):
-    """Where the bakkesmod build puts what CMakeLists.txt sends to variable."""
-    lists = read(root, "CMakeLists.txt")
-    match = re.search(rf"set\({variable}\s+\$\{{CMAKE_BINARY_DIR\}}/?([^)\s]*)\)", lists)
-    if not match:
-        return None
-    configure = next(p for p in presets["configurePresets"] if p["name"] == "bakkesmod")
-    build = next(p for p in presets["buildPresets"] if p["name"] == "bakkesmod")
-    binary = normal_path(configure["binaryDir"].replace("${sourceDir}", ""))
-    # Visual Studio's generator builds several configurations: each has a folder.
-    config = build.get("configuration", "") if "Visual Studio" in configure.get("generator", "") else ""
-    return "/".join(part for part in (binary, match.group(1), config) if part)
-
-
-def check_dll_paths(root, presets, job, sdk):
-    dll_folder = output_folder(root, presets, "CMAKE_RUNTIME_OUTPUT_DIRECTORY")
-    pdb_folder = output_folder(root, presets, "CMAKE_PDB_OUTPUT_DIRECTORY")
+def check_dll_paths(root, job):
+    dll_folder = release_inputs.output_folder(root, "CMAKE_RUNTIME_OUTPUT_DIRECTORY")
+    pdb_folder = release_inputs.output_folder(root, "CMAKE_PDB_OUTPUT_DIRECTORY")
     check(dll_folder is not None, "dll: CMakeLists.txt sets no CMAKE_RUNTIME_OUTPUT_DIRECTORY")
     check(pdb_folder is not None, "dll: CMakeLists.txt sets no CMAKE_PDB_OUTPUT_DIRECTORY")
     expected = {"dll": dll_folder, "pdb": pdb_folder}
-    named = []
     for step in job.steps:
-        texts = [step.run] + [str(step.with_.get("path", ""))]
+        texts = [w.text for c in step.commands for w in c.words] + [str(step.with_.get("path", ""))]
         for text in texts:
             for path in re.findall(rf"[^\s'\"`,;()]*{DLL_NAME}\.(?:dll|pdb)\b", job.expand(text)):
-                named.append((step, normal_path(path)))
-    for step, path in named:
-        folder, _, name = path.rpartition("/")
-        wanted = expected[name.rpartition(".")[2]]
-        if folder and wanted:  # a bare name is no path
-            check(folder == wanted, f"dll: {step} names {path}, but the bakkesmod preset puts "
-                  f"it in {wanted}")
+                folder, _, name = normal_path(path).rpartition("/")
+                wanted = expected[name.rpartition(".")[2]]
+                if folder and wanted:  # a bare name is no path
+                    check(folder == wanted, f"dll: {step} names {normal_path(path)}, but the bakkesmod "
+                          f"preset puts it in {wanted}")
 
-    checks = [s for s in job.runs() if "check-windows-dll.ps1" in s.run]
+    checks = job.commands("./tools/check-windows-dll.ps1")
     if check(len(checks) == 1, f"dll: {job.name} does not run tools/check-windows-dll.ps1 once"):
-        dll = pwsh_parameter(job.expand(checks[0].run), "Dll")
-        check(normal_path(dll or "") == f"{dll_folder}/{DLL_NAME}.dll",
+        dll = job.expand(option(checks[0][1], "-Dll") or "")
+        check(normal_path(dll) == f"{dll_folder}/{DLL_NAME}.dll",
               f"dll: check-windows-dll.ps1 checks {dll}, not the built DLL")
-    notes = [s for s in job.runs() if "BUILT-AGAINST.txt" in s.run]
-    if check(len(notes) == 1, f"sdk: {job.name} does not write BUILT-AGAINST.txt once"):
-        run = notes[0].run
-        git = re.findall(rf"git -C {re.escape(sdk or '?')} log -1 --format=(%[Hs])", run)
-        check(sorted(git) == ["%H", "%s"], f"sdk: {notes[0]} does not read the commit (%H) "
-              f"and its subject (%s) with git -C {sdk} log -1")
-        written = pwsh_parameter(job.expand(run), "Path")
-        check(normal_path(written or "") == f"{dll_folder}/BUILT-AGAINST.txt",
+    notes = [(s, c) for s, c in job.commands("Set-Content") if "BUILT-AGAINST.txt" in s.run]
+    if notes:
+        written = job.expand(option(notes[0][1], "-Path") or "")
+        check(normal_path(written) == f"{dll_folder}/BUILT-AGAINST.txt",
               f"dll: BUILT-AGAINST.txt is written to {written}, not beside the DLL")
     uploads = [s for s in job.steps if s.action == "actions/upload-artifact"]
     if check(len(uploads) == 1, f"dll: {job.name} does not keep one artefact"):
@@ -522,52 +820,13 @@ def check_dll_paths(root, presets, job, sdk):
     return uploads[0] if len(uploads) == 1 else None
 
 
-def check_runtime(root, workflow):
-    flags = read(root, "cmake", "CompilerFlags.cmake")
-    msvc = flags.split("if(MSVC)", 1)[-1].split("endif()\n\n", 1)[0]
-    check(re.search(r"set\(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreaded\)", msvc) is not None,
-          "runtime: cmake/CompilerFlags.cmake does not choose the static runtime (MultiThreaded)")
-    check(re.search(r"set\(CMAKE_MSVC_DEBUG_INFORMATION_FORMAT ProgramDatabase\)", msvc) is not None,
-          "runtime: the Visual C++ build writes no program database (/Zi)")
-    link = re.search(r"set\(TALLYLOOM_PRIVATE_LINK_OPTIONS ([^)]*)\)", msvc)
-    check(link is not None and set(link.group(1).split()) >= {"/DEBUG", "/OPT:REF", "/OPT:ICF"},
-          "runtime: the DLL is not linked with /DEBUG /OPT:REF /OPT:ICF (a PDB, still optimised)")
-    lists = read(root, "CMakeLists.txt")
-    check(re.search(r"target_link_options\(TallyLoomMMR PRIVATE \$\{TALLYLOOM_PRIVATE_LINK_OPTIONS\}\)",
-                    lists) is not None, "runtime: the DLL does not take TALLYLOOM_PRIVATE_LINK_OPTIONS")
-    flags_at = lists.find("include(cmake/CompilerFlags.cmake)")
-    dependencies_at = lists.find("include(cmake/Dependencies.cmake)")
-    check(0 <= flags_at < dependencies_at,
-          "runtime: the runtime is not chosen before the dependencies are brought in")
-    dependencies = read(root, "cmake", "Dependencies.cmake")
-    msvc_deps = dependencies.split("if(MSVC)", 1)[-1].split("elseif", 1)[0]
-    check("find_package(fmt" not in msvc_deps and "FetchContent_MakeAvailable(fmt)" in msvc_deps,
-          "runtime: the Visual C++ build may take a packaged {fmt}, which has the DLL runtime")
-
-    script = read(root, "tools", "check-windows-dll.ps1")
-    listed = re.search(r"\$runtimes\s*=\s*((?:'[^']*'\s*,\s*)*'[^']*')", script)
-    refused = set(re.findall(r"'([^']*)'", listed.group(1))) if listed else set()
-    for family in RUNTIME_FAMILIES:
-        check(family in refused, f"runtime: check-windows-dll.ps1 lets {family} imports through")
-    for parameter in ("Dll", "Version", "Description", "Product"):
-        check(re.search(rf"\]\${parameter}\b", script) is not None,
-              f"runtime: check-windows-dll.ps1 takes no -{parameter}")
-    rc = read(root, "plugin", "TallyLoomMMR.rc.in")
-
-    def rc_value(key):
-        match = re.search(rf'VALUE "{key}", "([^"]*)"', rc)
-        return match.group(1) if match else None
-    env = workflow.get("env") or {}
-    check(rc_value("FileVersion") == rc_value("ProductVersion") == "@PROJECT_VERSION@",
-          "runtime: the version resource does not take its version texts from CMake")
-    check(env.get("DLL_DESCRIPTION") == rc_value("FileDescription"),
-          f"runtime: DLL_DESCRIPTION {env.get('DLL_DESCRIPTION')!r} is not the resource's")
-    check(env.get("DLL_PRODUCT") == rc_value("ProductName"),
-          f"runtime: DLL_PRODUCT {env.get('DLL_PRODUCT')!r} is not the resource's")
-    check("DLL_VERSION" not in env, "version: the workflow writes DLL_VERSION instead of reading it")
+def pinned_comments(text, uses):
+    """The `# vX.Y.Z` comment on each line that uses this ref (None for none)."""
+    return [match.group(1) for match in
+            re.finditer(rf"uses:\s*{re.escape(uses)}[ \t]*(?:#[ \t]*(\S*))?[ \t]*$", text, re.MULTILINE)]
 
 
-def check_actions(jobs):
+def check_actions(text, jobs):
     for job in jobs.values():
         for step in job.steps:
             if not step.uses:
@@ -575,10 +834,18 @@ def check_actions(jobs):
             action, _, ref = step.uses.partition("@")
             if not check(action in ACTIONS, f"actions: {step} uses {step.uses}"):
                 continue
-            major = re.fullmatch(r"v(\d+)(?:\.\d+)*", ref)
-            if check(major is not None, f"actions: {step} uses {step.uses}, not a major version"):
-                check(int(major.group(1)) >= ACTIONS[action], f"actions: {step} uses {step.uses}, "
-                      f"a retired version (v{ACTIONS[action]} or later)")
+            version = ref
+            if re.fullmatch(r"[0-9a-f]{40}", ref):
+                comments = pinned_comments(text, step.uses)
+                if not check(bool(comments) and all(comments), f"actions: {step} pins {action} to a "
+                             "commit without a # vX.Y.Z comment naming its release"):
+                    continue
+                version = comments[0]
+            major = re.fullmatch(r"v(\d+)(?:\.\d+){0,2}", version)
+            if check(major is not None, f"actions: {step} uses {step.uses}, not a major version, a full "
+                     "version tag or a full commit SHA"):
+                check(int(major.group(1)) >= ACTIONS[action].floor, f"actions: {step} uses {step.uses} "
+                      f"({version}), a retired version (v{ACTIONS[action].floor} or later)")
 
 
 def check_files_named(root, runs):
@@ -588,69 +855,69 @@ def check_files_named(root, runs):
                   "which does not exist")
 
 
-# --- Publishing ------------------------------------------------------------------------------
-
-
-def bare(condition):
-    """An if: condition without its optional ${{ }}."""
-    return re.sub(r"^\$\{\{\s*|\s*\}\}$", "", condition.strip())
-
-
-def strict_condition(condition):
-    """A condition that is only a conjunction, with no status function that
-    would run it after a failure."""
-    condition = bare(condition)
-    return "||" not in condition and not re.search(r"\b(always|failure|cancelled)\(", condition)
-
-
-def tag_gated(condition):
-    return TAG_TEST in [term.strip() for term in bare(condition).split("&&")]
-
-
-def check_publishing(workflow, jobs, dll_job, upload):
-    publishing = [s for job in jobs.values() for s in job.runs() if re.search(r"\bgh release\b", s.run)]
-    if not check(len(publishing) == 1, "publishing: not exactly one step runs gh release"):
+def check_packing(jobs, dll_job, upload):
+    """The pack job packs the Windows job's artefact with tools/pack_release.py
+    and keeps what it packed; returns the name of what it keeps."""
+    job = jobs.get("pack")
+    packs = [(s, c) for s, c in job.commands("python3") if c.arguments[:1] == [PACKER]] if job else []
+    if not check(len(packs) == 1, f"publishing: pack does not pack with {PACKER}"):
         return None
-    step = publishing[0]
-    job = step.job
+    step, pack = packs[0]
+    source, target = option(pack, "--from"), option(pack, "--to")
+    downloads = [s for s in job.steps if s.action == "actions/download-artifact"]
+    check(len(downloads) == 1 and upload is not None
+          and downloads[0].with_.get("name") == upload.with_.get("name")
+          and normal_path(str(downloads[0].with_.get("path", ""))) == normal_path(source or "?")
+          and downloads[0].index < step.index,
+          f"publishing: {PACKER} does not pack the artefact of {dll_job.name}")
+    kept = [s for s in job.steps if s.action == "actions/upload-artifact" and s.index > step.index
+            and normal_path(str(s.with_.get("path", ""))) == normal_path(target or "?")]
+    check(len(kept) == 1, f"publishing: pack does not keep the folder {target} it packs into")
+    return kept[0].with_.get("name") if kept else None
+
+
+def check_publishing(workflow, jobs, packed_name):
+    job = jobs.get(PUBLISHER)
+    publishing = [(s, c) for j in jobs.values() for s, c in j.commands("gh") if c.arguments[:1] == ["release"]]
+    if not check(len(publishing) == 1 and job is not None and publishing[0][0].job is job,
+                 f"publishing: not exactly one step runs gh release, in {PUBLISHER}"):
+        return None
+    step, command = publishing[0]
     conditions = [c for c in (job.condition, step.condition) if c]
-    check(all(strict_condition(c) for c in conditions) and any(tag_gated(c) for c in conditions),
-          f"publishing: {step} can run on other refs than a v* tag, or after a failure "
-          f"(its job and it must be gated by {TAG_TEST}, with && only)")
+    strict = all("||" not in bare(c) and not re.search(r"\b(always|failure|cancelled)\(", c)
+                 for c in conditions)
+    gated = any(TAG_TEST in [term.strip() for term in bare(c).split("&&")] for c in conditions)
+    check(strict and gated, f"publishing: {step} can run on other refs than a v* tag, or after a "
+          f"failure (its job and it must be gated by {TAG_TEST}, with && only)")
     needed = needs_closure(jobs, job)
-    for wanted in ("linux-tests", dll_job.name):
+    for wanted in ("linux-tests", "windows-dll"):
         check(wanted in needed, f"publishing: {job.name} does not wait for {wanted} (needs:)")
-    check(job is not dll_job, f"publishing: {job.name} publishes in the job that builds the DLL")
+    check("--verify-tag" in command.arguments, f"publishing: {step} may create the tag (no --verify-tag)")
 
-    command = words(job.expand(step.run))
-    check("--verify-tag" in command, f"publishing: {step} may create the tag (no --verify-tag)")
-    packs = [s for s in job.runs() if PACKER in s.run]
-    if check(len(packs) == 1 and packs[0].index < step.index,
-             f"publishing: {job.name} does not pack with {PACKER} before it publishes"):
-        pack = words(job.expand(packs[0].run))
+    # What it publishes: what the pack job packed, fetched into one folder.
+    downloads = [s for s in job.steps if s.action == "actions/download-artifact"]
+    folder = normal_path(str(downloads[0].with_.get("path", ""))) if len(downloads) == 1 else None
+    check(len(downloads) == 1 and packed_name is not None and downloads[0].with_.get("name") == packed_name,
+          f"publishing: {job.name} does not fetch what the pack job packed")
+    published = {normal_path(w) for w in command.arguments[3:] if not w.startswith("-")}
+    for name in (f"TallyLoomMMR-$DLL_VERSION.zip", f"TallyLoomMMR-$DLL_VERSION-symbols.zip"):
+        check(f"{folder}/{name}" in published, f"publishing: {step} does not publish {folder}/{name}")
+    notes = option(command, "--notes-file")
+    check(normal_path(notes or "") == f"{folder}/notes.md",
+          f"publishing: {step} does not give {folder}/notes.md as its notes")
 
-        def option(name):
-            return pack[pack.index(name) + 1] if name in pack[:-1] else None
-        version, target, source = option("--version"), option("--to"), option("--from")
-        check(version == str(job.env.get("DLL_VERSION")) and version,
-              f"publishing: {packs[0]} packs version {version}, not DLL_VERSION")
-        zip_name = normal_path(f"{target}/TallyLoomMMR-{version}.zip")
-        check(zip_name in [normal_path(w) for w in command],
-              f"publishing: {step} does not publish {zip_name}")
-        notes = command[command.index("--notes-file") + 1] if "--notes-file" in command[:-1] else None
-        check(normal_path(notes or "") == normal_path(f"{target}/notes.md"),
-              f"publishing: {step} does not give {target}/notes.md as its notes")
-        downloads = [s for s in job.steps if s.action == "actions/download-artifact"]
-        check(len(downloads) == 1 and upload is not None
-              and downloads[0].with_.get("name") == upload.with_.get("name")
-              and normal_path(str(downloads[0].with_.get("path", ""))) == normal_path(source or "?"),
-              f"publishing: {PACKER} does not pack the artefact of {dll_job.name}")
-    for checkout in (s for s in job.steps if s.action == "actions/checkout"):
-        check(checkout.with_.get("persist-credentials") is False,
-              f"publishing: {checkout} keeps the writing token in .git/config "
-              "(persist-credentials: false)")
+    # The job that can write runs no code of the repository: no checkout, and
+    # nothing but gh on what it downloaded.
+    for other in job.steps:
+        if other.action == "actions/checkout":
+            fail(f"publishing: {other} checks out the repository in the job that can write, which "
+                 "runs no code of the repository")
+        for c in other.commands:
+            check(c.name == "gh", f"publishing: {other} runs {c.name} in the job that can write, which "
+                  "runs only gh release create")
 
-    # Write access: only the publishing job; the token: only the publishing step.
+    # Write access: only the publishing job. The token: only its publishing
+    # step, the defaults of an action's inputs included.
     default = workflow.get("permissions")
     check(default is not None and "write" not in json.dumps(default),
           "permissions: the workflow's default token may write (set permissions: contents: read)")
@@ -672,6 +939,11 @@ def check_publishing(workflow, jobs, dll_job, upload):
             places.append((str(s), {**s.env, **s.with_}, s))
             if re.search(r"github\.token|secrets\.", s.run):
                 fail(f"token: {s} writes the token into its command")
+            if other is job and s is not step:
+                for name, value in s.inputs().items():
+                    if re.search(r"github\.token|secrets\.", str(value)) and name not in s.with_:
+                        fail(f"token: {s} gets the write token through {s.action}'s input {name}, "
+                             f"whose default is {value}")
     for where, values, owner in places:
         for key, value in values.items():
             if re.search(r"github\.token|secrets\.", str(value)):
@@ -682,43 +954,39 @@ def check_publishing(workflow, jobs, dll_job, upload):
     return job
 
 
-# --- The Linux job ---------------------------------------------------------------------------------
-
-DOCKER_VALUE_OPTIONS = {"-v", "--volume", "-w", "--workdir", "-e", "--env", "--name", "-u", "--user",
-                        "--network", "--platform", "--mount", "--env-file", "-l", "--label", "-h",
-                        "--hostname", "--entrypoint"}
-
-
 def check_linux_job(jobs):
     job = jobs.get("linux-tests")
     if not check(job is not None, "linux: no job linux-tests"):
         return
-    check(str(job.data.get("runs-on", "")).startswith("ubuntu"), "linux: linux-tests is not on ubuntu")
+    check(all(label.startswith("ubuntu") for label in job.labels) and job.labels,
+          "linux: linux-tests is not on ubuntu")
     check("container" not in job.data,
           "linux: linux-tests runs in a container, where vm.mmap_rnd_bits cannot be set")
     sysctl, tests = None, None
     for step in job.runs():
-        tokens = words(step.run)
-        if tokens == ["sudo", "sysctl", "-w", "vm.mmap_rnd_bits=28"]:
+        commands = [str(c) for c in step.commands]
+        if commands == ["sudo sysctl -w vm.mmap_rnd_bits=28"]:
             sysctl = step.index if sysctl is None else sysctl
             continue
-        if tokens[:2] != ["docker", "run"]:
+        docker = [c for c in step.commands if c.name == "docker"]
+        if len(step.commands) != 1 or not docker or docker[0].arguments[:1] != ["run"]:
             fail(f"linux: {step} runs {step.run.strip()!r}, not exactly .ci/run")
             continue
-        options, i = {}, 2
-        while i < len(tokens) and tokens[i].startswith("-"):
-            name, _, value = tokens[i].partition("=")
-            if name in DOCKER_VALUE_OPTIONS and not value:
+        arguments = docker[0].arguments[1:]
+        options, i = {}, 0
+        while i < len(arguments) and arguments[i].startswith("-"):
+            name, _, value = arguments[i].partition("=")
+            if name in ("-v", "--volume", "-w", "--workdir") and not value and i + 1 < len(arguments):
                 i += 1
-                value = tokens[i] if i < len(tokens) else ""
+                value = arguments[i]
             options.setdefault(name, []).append(value)
             i += 1
-        image, command = (tokens[i], tokens[i + 1:]) if i < len(tokens) else (None, [])
+        image, command = (arguments[i], arguments[i + 1:]) if i < len(arguments) else (None, [])
         mounts = options.get("-v", []) + options.get("--volume", [])
         workdir = (options.get("-w") or options.get("--workdir") or [""])[-1]
         check(image == "debian:12", f"linux: {step} runs in {image}, not debian:12")
-        check(command == ["bash", ".ci/run"] and "--entrypoint" not in options,
-              f"linux: {step} runs {' '.join(command)!r} in the container, not exactly bash .ci/run")
+        check(command == ["bash", ".ci/run"], f"linux: {step} runs {' '.join(command)!r} in the "
+              "container, not exactly bash .ci/run")
         check(f"$PWD:{workdir}" in mounts and workdir != "",
               f"linux: {step} does not run in the checkout (-v \"$PWD:DIR\" -w DIR)")
         tests = step.index if tests is None else tests
@@ -728,39 +996,49 @@ def check_linux_job(jobs):
         check(sysctl < tests, "linux: linux-tests sets vm.mmap_rnd_bits after the tests ran")
 
 
+def check_repository(root):
+    """Every failure of the release inputs under root, as texts."""
+    failures.clear()
+    text = release_inputs.read(root, WORKFLOW)
+    workflow = yaml.safe_load(text) or {}
+    version = header_version(root)
+    jobs = {name: Job(workflow, name, data) for name, data in (workflow.get("jobs") or {}).items()}
+
+    check_keys(workflow, jobs)
+    check_steps(jobs)
+    check_gates(jobs)
+    check_triggers(workflow, version)
+    check_actions(text, jobs)
+    check_files_named(root, [s for job in jobs.values() for s in job.runs()])
+    check_linux_job(jobs)
+    dll_job = jobs.get("windows-dll")
+    packed = None
+    if check(dll_job is not None, "runner: no job windows-dll builds the DLL"):
+        check_runner(dll_job)
+        read = check_version(root, dll_job, version)
+        if read:
+            check_version_handover(jobs, dll_job, *read)
+        check_sdk(root, workflow, dll_job)
+        upload = check_dll_paths(root, dll_job)
+        packed = check_packing(jobs, dll_job, upload)
+    check_publishing(workflow, jobs, packed)
+
+    named = [(str(s), "build" if "--build" in c.arguments else "configure", option(c, "--preset"))
+             for job in jobs.values() for s, c in job.commands("cmake") if option(c, "--preset")]
+    failures.extend(release_inputs.presets(root, named))
+    failures.extend(release_inputs.runtime(root, workflow.get("env") or {}))
+    failures.extend(release_inputs.version_has_one_home(root, version))
+    check("DLL_VERSION" not in (workflow.get("env") or {}),
+          "version: the workflow writes DLL_VERSION instead of reading it")
+    return list(dict.fromkeys(failures)), version  # each once, in order
+
+
 def main():
     root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else
                            os.path.join(os.path.dirname(__file__), ".."))
-    workflow = yaml.safe_load(read(root, WORKFLOW)) or {}
-    presets = json.loads(read(root, "CMakePresets.json"))
-    version = header_version(root)
-    jobs = jobs_of(workflow)
-
-    check_triggers(workflow, version)
-    runs = [s for job in jobs.values() for s in job.runs()]
-    builders = [s for s in runs if re.search(r"cmake --build --preset[ =]bakkesmod\b", s.run)]
-    if check(len(builders) == 1, "runner: no one step builds the bakkesmod preset"):
-        dll_job = builders[0].job
-        check_runner(workflow, dll_job)
-        version_step = check_version(root, dll_job, version)
-        configures = [s for s in dll_job.runs() if re.search(r"cmake --preset[ =]bakkesmod\b", s.run)]
-        sdk = None
-        if check(len(configures) == 1 and configures[0].index < builders[0].index,
-                 f"presets: {dll_job.name} does not configure the bakkesmod preset before building"):
-            sdk = check_sdk(root, workflow, dll_job, configures[0].index)
-        upload = check_dll_paths(root, presets, dll_job, sdk)
-        publisher = check_publishing(workflow, jobs, dll_job, upload)
-        if version_step and publisher:
-            check_version_handover(dll_job, version_step, publisher)
-    check_version_has_one_home(root, version)
-    check_presets(root, presets, runs)
-    check_runtime(root, workflow)
-    check_actions(jobs)
-    check_files_named(root, runs)
-    check_linux_job(jobs)
-
-    if failures:
-        print("FAIL: the release path of the DLL:\n  " + "\n  ".join(failures), file=sys.stderr)
+    found, version = check_repository(root)
+    if found:
+        print("FAIL: the release path of the DLL:\n  " + "\n  ".join(found), file=sys.stderr)
         sys.exit(1)
     print(f"ok windows-dll workflow and release inputs, version {version} "
           "(read as data here; the workflow has not been run from here)")

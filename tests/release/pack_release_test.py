@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""tools/pack_release.py packs what players get: the zip holds the DLL as
-built, the SDK note and the players' page as README.txt (CR LF, the releases
-page written in), never the PDB; the release page's text, rendered by GitHub's
-own Markdown engine (cmark-gfm), shows the players' page character for
-character, backslashes and aligned blocks included.
+"""tools/pack_release.py packs what a release publishes: the players' zip
+holds the DLL as built, the SDK note and the players' page as README.txt (CR
+LF, the releases page written in), never the PDB; the symbols zip holds the
+PDB as built and the SDK note; the release page's text, rendered by GitHub's
+own Markdown engine (cmark-gfm), tells players which zip is theirs and shows
+the players' page character for character, backslashes and aligned blocks
+included.
 
   pack_release_test.py REPOSITORY_ROOT
 """
@@ -72,12 +74,19 @@ def main():
             check(b"@RELEASES_URL@" not in readme and RELEASES.encode() in readme,
                   "README.txt does not say where the releases are")
             check(b"plugin unload TallyLoomMMR" in readme, "README.txt has no update step")
+        with zipfile.ZipFile(os.path.join(out, "TallyLoomMMR-9.8.7.6-symbols.zip")) as archive:
+            names = sorted(archive.namelist())
+            check(names == ["BUILT-AGAINST.txt", "TallyLoomMMR.pdb"], f"the symbols zip holds {names}")
+            for name in names:
+                check(archive.read(name) == contents[name], f"{name} is not kept as it was built")
 
         with open(os.path.join(out, "notes.md"), encoding="utf-8") as f:
             rendered = render(f.read())
         check(code_blocks(rendered) == [page], "the release page does not show the players' page "
               f"verbatim:\n{rendered}")
         check("TallyLoomMMR-9.8.7.6.zip" in rendered, "the release page does not name the zip")
+        check("Players need only TallyLoomMMR-9.8.7.6.zip: TallyLoomMMR-9.8.7.6-symbols.zip holds "
+              "the PDB" in rendered, "the release page does not say which zip players need")
 
         # A page that itself holds a fence cannot close the block early.
         tricky = "before\n```\nnot the end\n````\n%USERPROFILE%\\.tallyloom\n"
@@ -87,8 +96,14 @@ def main():
         run = subprocess.run([sys.executable, packer, "--version", "9.8.7.6", "--from", out,
                               "--to", os.path.join(work, "again"), "--releases", RELEASES],
                              capture_output=True, text=True)
-        check(run.returncode != 0 and "has no TallyLoomMMR.dll, BUILT-AGAINST.txt" in run.stderr,
-              f"an artefact without the DLL is packed: {run.returncode} {run.stderr}")
+        check(run.returncode != 0 and "has no TallyLoomMMR.dll, BUILT-AGAINST.txt, TallyLoomMMR.pdb"
+              in run.stderr, f"an artefact without the DLL is packed: {run.returncode} {run.stderr}")
+        os.remove(os.path.join(artefact, "TallyLoomMMR.pdb"))
+        run = subprocess.run([sys.executable, packer, "--version", "9.8.7.6", "--from", artefact,
+                              "--to", os.path.join(work, "no-pdb"), "--releases", RELEASES],
+                             capture_output=True, text=True)
+        check(run.returncode != 0 and run.stderr.strip().endswith("has no TallyLoomMMR.pdb"),
+              f"a release without its PDB is packed: {run.returncode} {run.stderr}")
         run = subprocess.run([sys.executable, packer, "--version", "v9.8.7.6", "--from", artefact,
                               "--to", out, "--releases", RELEASES], capture_output=True, text=True)
         check(run.returncode != 0 and "is no version" in run.stderr, "a tag is taken for a version")
