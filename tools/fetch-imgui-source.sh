@@ -2,7 +2,8 @@
 # Fetches the source of Debian's Dear ImGui 1.86 (the release the Linux build
 # links) into .deps/imgui-1.86, for the Windows build. It uses a private apt
 # configuration with a deb-src entry made from the machine's own Debian
-# sources, so the machine's apt set-up is left alone.
+# archive (tools/debian_archive.py reads it from the sources apt reads, in
+# either form), so the machine's apt set-up is left alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dest=.deps/imgui-1.86
@@ -10,11 +11,14 @@ dest=.deps/imgui-1.86
 
 work=.deps/apt
 mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$work/source"
-sources=/etc/apt/sources.list.d/debian.sources
-uri=$(awk '/^URIs:/ {print $2; exit}' "$sources")
-suite=$(awk '/^Suites:/ {print $2; exit}' "$sources")
-keyring=$(awk '/^Signed-By:/ {print $2; exit}' "$sources")
-echo "deb-src [signed-by=$keyring] $uri $suite main" > "$work/sources.list"
+eval "$(apt-config shell source_list Dir::Etc::SourceList/f source_parts Dir::Etc::SourceParts/d)"
+archive=$(python3 tools/debian_archive.py "$source_list" "$source_parts")
+read -r uri suite keyring <<<"$archive"
+if [ "$keyring" = - ]; then
+  echo "deb-src $uri $suite main" >"$work/sources.list"
+else
+  echo "deb-src [signed-by=$keyring] $uri $suite main" >"$work/sources.list"
+fi
 options=(-o "Dir::Etc::SourceList=$PWD/$work/sources.list" -o "Dir::Etc::SourceParts=/dev/null"
          -o "Dir::State::Lists=$PWD/$work/lists" -o "Dir::Cache=$PWD/$work/cache"
          -o "APT::Sandbox::User=root")
