@@ -148,6 +148,11 @@ def main():
             readme = archive.read("TallyLoomMMR/README.txt")
             check(b"@RELEASES_URL@" not in readme and RELEASES.encode() in readme,
                   "README.txt does not say where the releases are")
+            # The host's way first; loading at every start through writeplugins,
+            # never by editing cfg\plugins.cfg or reading the registry.
+            check(0 <= readme.find(b'"Install from ZIP"') < readme.find(b"by hand")
+                  and b"writeplugins" in readme and b"registry" not in readme.lower()
+                  and b"plugins.cfg" not in readme, "README.txt does not install the host's way")
         check_install(players, work, page, contents)
         with zipfile.ZipFile(os.path.join(out, "TallyLoomMMR-9.8.7.6-symbols.zip")) as archive:
             names = sorted(archive.namelist())
