@@ -35,7 +35,9 @@ void* FindSymbol(void* handle, const char* name) { return dlsym(handle, name); }
 
 }  // namespace
 
-PluginLibrary::~PluginLibrary() = default;  // the library stays mapped, as in the host
+// The library stays mapped, so that timers of an unloaded plugin can still
+// fire: the worst case a plugin can survive (the real host releases it).
+PluginLibrary::~PluginLibrary() = default;
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std::string* error) {
   std::string why;

@@ -1,8 +1,11 @@
-// Host callbacks hold a plain pointer to the plugin, and the host does not
-// cancel a plugin's timers when it unloads it. Each callback therefore also
-// holds this plugin object's own liveness flag: the flag outlives the object,
-// turns false when the object is destroyed, and is never shared with a later
-// object, even one built at the same address.
+// Host callbacks hold a plain pointer to the plugin, and a timer may fire after
+// the plugin that set it is unloaded: the simulated host lets it, the worst
+// case a plugin can survive. (Whether the real host cancels an unloaded
+// plugin's timers is not known; it releases the library, so if it kept them
+// they would run code that is gone, which no guard can help.) Each callback
+// therefore also holds this plugin object's own liveness flag: the flag
+// outlives the object, turns false when the object is destroyed, and is never
+// shared with a later object, even one built at the same address.
 #pragma once
 
 #include <atomic>

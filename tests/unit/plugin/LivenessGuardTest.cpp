@@ -1,6 +1,7 @@
-// Timers outlive the plugin object that set them: the host does not cancel
-// them at unload. These tests let them fire after the object is gone, and
-// after a new object took its place (run them under ASan to see any misuse).
+// Timers may outlive the plugin object that set them: the simulated host lets
+// them fire after an unload, the worst case a plugin can survive. These tests
+// let them fire after the object is gone, and after a new object took its
+// place (run them under ASan to see any misuse).
 #include <gtest/gtest.h>
 
 #include <new>
