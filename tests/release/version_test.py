@@ -101,8 +101,9 @@ def main():
         # says how to remake the picture of the tab.
         tools = os.path.join(work, "bin")
         os.makedirs(tools)
-        for program in ("bash", "dirname", "python3"):
-            os.symlink(shutil.which(program), os.path.join(tools, program))
+        for program, path in (("bash", shutil.which("bash")), ("dirname", shutil.which("dirname")),
+                              ("python3", sys.executable)):
+            os.symlink(path, os.path.join(tools, program))
         run = subprocess.run([os.path.join(clean, "tallyloom"), "version", "9.8.7.64"], capture_output=True,
                              text=True, env={"PATH": tools})
         check(run.returncode == 0 and header_version(clean) == "9.8.7.64"
