@@ -1,68 +1,41 @@
 #!/usr/bin/env python3
-"""A reader of the match history written from docs/file-formats.md alone
-("Reading the file: rules that survive every case"), polled through every
-state of the file that the plugin can produce, one state per poll:
+"""The reference reader's history rules (docs/reader/read_tallyloom.py, which
+follows "Reading the file: rules that survive every case" of
+docs/file-formats.md), polled through every state of the file that the plugin
+can produce, one state per poll:
 
   - a line in flight, without its line end;
   - a line whose close failed: whole for one poll, then cut back and replaced
     by a longer line that starts at the same byte;
   - the remnant of a crash mid-append, which the plugin's next line ends.
 
-The reader must end with every match the file holds, and the naive reader
-that only seeks to its last offset must fail on the same states (so this test
-would catch docs that leave a case out)."""
+The reader must end with every match the file holds and nothing of the line
+that went away, and the naive reader that only seeks to its last offset must
+fail on the same states (so this test would catch docs that leave a case out)."""
 
 import json
+import os
 import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "docs", "reader"))
+from read_tallyloom import HistoryReader, load_validators  # noqa: E402
 
 CRLF = b"\r\n"
 
 
-def line(key, complete, mmr_after):
-    record = {"timestamp": "2026-12-06T21:00:02", "schema_version": 3, "match_key": key,
-              "delta_state": "exact" if complete else "pending", "capture_complete": complete,
-              "mmr_after": mmr_after}
+def line(score, complete, mmr_after):
+    """A whole history line of the match that ended 3 to `score`; its key names the score."""
+    key = f"11:76561198012345678:2026-12-06T21:00:02:3:{score}"
+    record = {"timestamp": "2026-12-06T21:00:02", "playlist_id": "11",
+              "playlist_name": "Ranked Doubles 2v2", "schema_version": 3,
+              "plugin_version": "2.0.0.7", "match_key": key, "score_blue": 3,
+              "score_orange": score, "is_win": True, "mmr": mmr_after or 1000, "mmr_before": 1000,
+              "mmr_after": mmr_after, "mmr_delta": mmr_after - 1000 if complete else None,
+              "mmr_delta_valid": complete, "delta_state": "exact" if complete else "pending",
+              "capture_attempts": 1 if complete else 0, "capture_complete": complete,
+              "platform": "steam", "player_id": "76561198012345678"}
     return json.dumps(record, separators=(",", ":")).encode()
-
-
-class DocsReader:
-    """The rules of the docs, one by one."""
-
-    def __init__(self):
-        self.records = {}
-        self.offset = 0
-        self.last_line = b""
-
-    def start_over(self):
-        self.records, self.offset, self.last_line = {}, 0, b""
-
-    def poll(self, data):
-        # Rule 3: the bytes before the remembered offset must still be there.
-        if self.offset:
-            before = data[self.offset - len(self.last_line):self.offset]
-            if len(data) < self.offset or before != self.last_line:
-                self.start_over()
-        resumed = self.offset > 0
-        while True:
-            end = data.find(b"\n", self.offset)
-            if end < 0:
-                return  # Rule 1: a line without its line end is not there yet.
-            raw = data[self.offset:end + 1]
-            try:
-                record = json.loads(raw.rstrip(CRLF))
-                if record.get("schema_version") != 3:
-                    raise ValueError("unknown schema")
-            except ValueError:
-                if resumed:  # Rule 4: once from the beginning...
-                    self.start_over()
-                    resumed = False
-                    continue
-                record = None  # ...and a line that still fails is a remnant: skip it.
-            if record is not None:  # Rule 5: one record per key, final lines win.
-                old = self.records.get(record["match_key"])
-                if old is None or not old["capture_complete"]:
-                    self.records[record["match_key"]] = record
-            self.offset, self.last_line = end + 1, raw  # Rule 2.
 
 
 class NaiveReader:
@@ -82,17 +55,17 @@ class NaiveReader:
 
 
 def file_states():
-    a_pending, a_final = line("a", False, None), line("a", True, 1009)
-    b_pending = line("b", False, None)
-    c_pending, c_final = line("c", False, None), line("c", True, 1015)
-    remnant = line("d", False, None)[:40]
-    d_pending = line("d", False, None)
+    a_pending, a_final = line(0, False, None), line(0, True, 1009)
+    b_pending = line(1, False, None)
+    c_pending, c_final = line(2, False, None), line(2, True, 1015)
+    remnant = line(3, False, None)[:40]
+    d_pending = line(3, False, None)
     base = a_pending + CRLF + a_final[:30]
     yield base                                                   # a line in flight
     base = a_pending + CRLF + a_final + CRLF
     yield base
     yield base + b_pending + CRLF                                # b's close failed: seen...
-    longer = line("c", False, None).replace(b'"pending"', b'"pending"' + b" " * 12)
+    longer = c_pending.replace(b'"pending"', b'"pending"' + b" " * 12)
     assert len(longer) > len(b_pending)
     base += longer + CRLF                                        # ...then cut back; c is longer
     yield base
@@ -105,14 +78,15 @@ def file_states():
 
 
 def main():
-    reader = DocsReader()
+    reader = HistoryReader(load_validators())
     for state in file_states():
         reader.poll(state)
-    wanted = {"a": True, "c": True, "d": False}
-    got = {key: record["capture_complete"] for key, record in reader.records.items()}
-    if got != wanted:
-        print(f"FAIL: the reader of the docs ended with {got}, the file holds {wanted}",
-              file=sys.stderr)
+    wanted = {0: True, 2: True, 3: False}
+    got = {record["score_orange"]: record["capture_complete"]
+           for record in reader.records.values()}
+    if got != wanted or len(reader.skipped) != 1:
+        print(f"FAIL: the reader of the docs ended with {got} and skipped {reader.skipped};"
+              f" the file holds {wanted} and one remnant", file=sys.stderr)
         sys.exit(1)
 
     naive = NaiveReader()

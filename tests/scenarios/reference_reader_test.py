@@ -1,0 +1,376 @@
+#!/usr/bin/env python3
+"""The reference reader, docs/reader/read_tallyloom.py, over every file the
+scenario tests leave, and over the states a folder can be in.
+
+Every expected-files folder of scenarios/ and tests/windows/scenarios/ must read
+with exit status 0, nothing skipped (none of them holds a torn remnant), every
+history line in one of the matches, and the same result with and without the
+jsonschema package. Where a rule of docs/file-formats.md decides what an app
+shows, the reader's verdict is checked: the warning raised, the capture kept,
+the result trusted, the account shown. A failure names the folder and the rule.
+"""
+
+import contextlib
+import io
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+READER = os.path.join(ROOT, "docs", "reader", "read_tallyloom.py")
+sys.path.insert(0, os.path.dirname(READER))
+import read_tallyloom  # noqa: E402  (the reader is a program, not a package)
+
+HISTORY = "bakkesmod_match_history.jsonl"
+SNAPSHOT = "bakkesmod_mmr.json"
+DAY = "2026-12-06T"
+
+EXACT = 'When an "exact" change can be wrong'
+TWICE = "The same match captured twice"
+ACCOUNTS = "Several accounts on one machine"
+PENDING = "The match history file, What a reader may meet: a pending line alone"
+READING = "Reading the file: rules that survive every case"
+
+VALIDATORS = read_tallyloom.load_validators()
+failures = []
+
+
+def fail(folder, rule, message):
+    if len(message) > 400:  # a 4,100-character id says nothing more at full length
+        message = message[:400] + "..."
+    failures.append(f"{folder}: § {rule}: {message}")
+
+
+def read(folder, with_jsonschema=True):
+    """The reader's result for a folder, as --json prints it; its summary must print too."""
+    result = read_tallyloom.read_folder(folder, VALIDATORS if with_jsonschema else None)
+    with contextlib.redirect_stdout(io.StringIO()):
+        read_tallyloom.print_summary(result)
+    return json.loads(json.dumps(result))
+
+
+def run(folder, with_jsonschema=True):
+    """Runs the reader as a user does; -S hides the site packages, jsonschema with them."""
+    command = [sys.executable] + ([] if with_jsonschema else ["-S"]) + [READER, folder, "--json"]
+    process = subprocess.run(command, capture_output=True, timeout=120)
+    result = json.loads(process.stdout) if process.returncode == 0 else None
+    return process.returncode, result, process.stderr.decode(errors="replace")
+
+
+def find(result, time, playlist):
+    for match in result["matches"]:
+        if match["timestamp"] == DAY + time and match["playlist_id"] == playlist:
+            return match
+    return None
+
+
+# Verdicts: each takes the reader's result and returns what is wrong, or None.
+
+def warned(time, playlist, words):
+    def verdict(result):
+        match = find(result, time, playlist)
+        if match is None:
+            return f"no match of {time} in playlist {playlist}"
+        if words not in (match["warning"] or ""):
+            return (f"the match of {time} in {playlist} should warn \"{words}\";"
+                    f" warning: {match['warning']}")
+        return None
+    return verdict
+
+
+def not_warned(time, playlist, words):
+    def verdict(result):
+        match = find(result, time, playlist)
+        if match is None:
+            return f"no match of {time} in playlist {playlist}"
+        if words in (match["warning"] or ""):
+            return (f"the match of {time} in {playlist} should not warn \"{words}\";"
+                    f" warning: {match['warning']}")
+        return None
+    return verdict
+
+
+def clean(time, playlist):
+    def verdict(result):
+        match = find(result, time, playlist)
+        if match is None:
+            return f"no match of {time} in playlist {playlist}"
+        if match["warning"] is not None:
+            return f"the match of {time} in {playlist} should have no warning: {match['warning']}"
+        return None
+    return verdict
+
+
+def shows(time, playlist, **fields):
+    def verdict(result):
+        match = find(result, time, playlist)
+        if match is None:
+            return f"no match of {time} in playlist {playlist}"
+        wrong = {key: match[key] for key, value in fields.items() if match[key] != value}
+        if wrong:
+            return f"the match of {time} in {playlist} should show {fields}, shows {wrong}"
+        return None
+    return verdict
+
+
+def kept(time, playlist, merged_times):
+    """The capture of `time` stands for the match, with those of merged_times merged in."""
+    def verdict(result):
+        match = find(result, time, playlist)
+        if match is None:
+            return f"the capture of {time} in {playlist} should be the one kept"
+        merged = sorted(key.split(":" + DAY)[1][:8] for key in match["merged_keys"])
+        if merged != sorted(merged_times):
+            return f"the match of {time} in {playlist} should merge {merged_times}, merges {merged}"
+        return None
+    return verdict
+
+
+def match_count(count):
+    def verdict(result):
+        if len(result["matches"]) != count:
+            return f"{count} matches expected, the reader shows {len(result['matches'])}"
+        return None
+    return verdict
+
+
+def account(player_id, source, others):
+    def verdict(result):
+        shown = result["account"] or {}
+        if (shown.get("player_id"), shown.get("from")) != (player_id, source):
+            return f"the account shown should be {player_id} from {source}, is {shown}"
+        count = sum(not match["current_account"] for match in result["matches"])
+        if count != others:
+            return f"{others} matches of other accounts expected, {count} shown"
+        return None
+    return verdict
+
+
+STEAM = "76561198012345678"
+
+VERDICTS = {
+    "scenarios/capture-cache.files": [
+        # After an unknown line read while syncing, and after one never read.
+        (EXACT + ", check 2", warned("21:00:30", "11", "carried over")),
+        (EXACT + ", check 2", warned("21:01:00", "13", "carried over")),
+        (EXACT, clean("21:00:00", "11")),
+    ],
+    "scenarios/capture-syncing-carry-over.files": [
+        (EXACT + ", check 2", warned("21:00:20", "11", "carried over")),
+        (EXACT, shows("21:00:20", "11", state="exact", mmr_before=1000, mmr_delta=18)),
+        (EXACT, shows("21:00:00", "11", state="unknown", mmr_after=1000)),
+    ],
+    "scenarios/capture-early-zero.files": [
+        (EXACT + ", check 1", warned("21:00:20", "11", "a loss never raises the rating")),
+        (EXACT + ", check 2", warned("21:00:20", "11", "carried over")),
+        (EXACT + ", check 4", warned("21:00:00", "11", "a change of 0")),
+        (TWICE, kept("21:00:38", "13", ["21:00:30"])),
+        (TWICE, shows("21:00:38", "13", state="exact", mmr_delta=9, warning=None)),
+    ],
+    "scenarios/capture-exact-readings.files": [
+        # 1000, a failed reading, 1000: an exact 0 at the third attempt.
+        (EXACT, shows("21:00:32", "11", state="exact", mmr_delta=0, capture_attempts=3)),
+        (EXACT + ", check 4", warned("21:00:00", "11", "a change of 0")),
+        (EXACT + ", check 2", warned("21:00:20", "11", "carried over")),
+        (EXACT, clean("21:00:10", "13")),
+    ],
+    "scenarios/capture-unload.files": [
+        (TWICE, kept("21:00:08", "11", ["21:00:00"])),  # a final line wins over a pending one
+        (TWICE, shows("21:00:08", "11", state="exact", mmr_delta=7, warning=None)),
+    ],
+    "scenarios/capture-repeat-window.files": [
+        (TWICE, kept("21:00:02", "11", ["21:00:10"])),  # two exact 0: the first stays
+    ],
+    "scenarios/capture-result-rules.files": [
+        # Three captures of 3-1 within a minute, one a win: no change tells which.
+        (TWICE, kept("21:00:10", "13", ["21:00:20", "21:00:50"])),
+        (TWICE, shows("21:00:10", "13", is_win=None)),
+        (TWICE, warned("21:00:10", "13", "disagree on win or loss")),
+        # 1-3 at 21:00:00 and 21:00:40 are one match; 21:01:00 is a minute after the first.
+        (TWICE, kept("21:00:00", "13", ["21:00:40"])),
+        (TWICE, kept("21:01:00", "13", [])),
+        (TWICE, match_count(4)),
+    ],
+    "scenarios/capture-history-faults.files": [
+        (PENDING, shows("21:00:30", "11", state="pending")),
+        (PENDING, warned("21:00:40", "11", "no final line")),
+        (EXACT, clean("21:00:50", "11")),
+        (ACCOUNTS, account(STEAM, "the history's last line", 0)),
+    ],
+    "tests/windows/scenarios/windows-append-blocked.files": [
+        # The lines of two matches were lost: the next match starts elsewhere.
+        (EXACT + ", check 3", warned("21:00:00", "11", "the rating moved after this line")),
+    ],
+    "scenarios/reliability-huge-ids.files": [
+        (ACCOUNTS, account("18446744073709551615", "the snapshot", 1)),
+    ],
+    "scenarios/demo.files": [
+        (EXACT, clean("21:01:10", "11")),
+        (ACCOUNTS, account(STEAM, "the snapshot", 0)),
+    ],
+}
+
+
+def expected_folders():
+    folders = []
+    for top in ("scenarios", os.path.join("tests", "windows", "scenarios")):
+        for name in sorted(os.listdir(os.path.join(ROOT, top))):
+            if name.endswith(".files"):
+                folders.append(os.path.join(top, name))
+    return folders
+
+
+def history_keys(folder):
+    path = os.path.join(ROOT, folder, HISTORY)
+    if not os.path.exists(path):
+        return set()
+    with open(path, "rb") as f:
+        return {json.loads(line)["match_key"] for line in f.read().splitlines()}
+
+
+def check_folder(folder):
+    try:
+        result = read(os.path.join(ROOT, folder))
+    except read_tallyloom.Unreadable as error:
+        fail(folder, READING, f"the reader cannot read it: {error}")
+        return
+    if result["skipped"] or result["unfinished_line"]:
+        fail(folder, READING, f"lines skipped or left unread: {result['skipped']}"
+                              f" {result['unfinished_line']}")
+    shown = set()
+    for match in result["matches"]:
+        shown.update([match["match_key"]] + match["merged_keys"])
+        exact = match["state"] == "exact"
+        if exact and match["mmr_delta"] != match["mmr_after"] - match["mmr_before"]:
+            fail(folder, "Field by field", f"{match['match_key']}: mmr_delta is not after - before")
+    if shown != history_keys(folder):
+        fail(folder, "Two lines per match", "the matches do not hold every capture of the file")
+    if os.path.exists(os.path.join(ROOT, folder, SNAPSHOT)) and result["snapshot"] is None:
+        fail(folder, "The snapshot file", "the snapshot was not read")
+    for rule, verdict in VERDICTS.get(folder, []):
+        problem = verdict(result)
+        if problem:
+            fail(folder, rule, problem)
+    # The schemas only add checks: without jsonschema every line reads the same.
+    if read(os.path.join(ROOT, folder), with_jsonschema=False) != result:
+        fail(folder, READING, "without jsonschema the reader reads otherwise")
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def check_folder_states(work):
+    """§ What a reader may meet, in both files: a folder with one file or neither,
+    a torn remnant, a line in flight, lines that are not the plugin's, files that
+    cannot be read. Exit statuses through the command line, as a user runs it."""
+    source = os.path.join(ROOT, "scenarios", "capture-cache.files")
+    with open(os.path.join(source, HISTORY), "rb") as f:
+        history = f.read()
+    lines = history.splitlines(keepends=True)
+    intact = read(source)["matches"]
+
+    def case(name, history_bytes=None, snapshot=True):
+        folder = os.path.join(work, name)
+        os.makedirs(folder)
+        if snapshot:
+            shutil.copy(os.path.join(source, SNAPSHOT), folder)
+        if history_bytes is not None:
+            write(os.path.join(folder, HISTORY), history_bytes)
+        return folder
+
+    status, result, _ = run(case("neither", snapshot=False))
+    if status != 0 or result["matches"] or result["snapshot"] or len(result["notes"]) != 2:
+        fail("a folder with neither file", "What a reader may meet", f"status {status}, {result}")
+    status, result, _ = run(os.path.join(work, "not-made-yet"))
+    if status != 0 or not result["notes"]:
+        fail("a folder not made yet", "What a reader may meet", f"status {status}, {result}")
+    status, result, _ = run(case("snapshot-only"))
+    if status != 0 or (result["account"] or {}).get("from") != "the snapshot" or result["matches"]:
+        fail("a folder with the snapshot only", "What a reader may meet",
+             f"status {status}, {result}")
+    result = read(case("history-only", history, snapshot=False))
+    shown = (result["account"] or {}).get("from")
+    if result["matches"] != intact or shown != "the history's last line":
+        fail("a folder with the history only", ACCOUNTS, f"{result}")
+
+    # A snapshot taken a minute or more after the last matches is the last link of
+    # their playlists: it confirms the 0 of 21:00:32 (1000) and shows that the
+    # rating moved after the -9 of 21:00:10 (1500, not 1491).
+    readings = os.path.join(ROOT, "scenarios", "capture-exact-readings.files", HISTORY)
+    folder = case("later-snapshot", snapshot=False)
+    shutil.copy(readings, folder)
+    with open(os.path.join(source, SNAPSHOT), "rb") as f:
+        snapshot = json.loads(f.read())
+    snapshot.update(timestamp=DAY + "21:01:32", playlists=[
+        {"playlist_id": "11", "playlist_name": "Ranked Doubles 2v2", "mmr": 1000},
+        {"playlist_id": "13", "playlist_name": "Ranked Standard 3v3", "mmr": 1500}])
+    write(os.path.join(folder, SNAPSHOT), json.dumps(snapshot).encode())
+    result = read(folder)
+    for rule, verdict in [(EXACT + ", check 4", not_warned("21:00:32", "11", "a change of 0")),
+                          (EXACT + ", check 3", warned("21:00:10", "13", "the latest snapshot"))]:
+        problem = verdict(result)
+        if problem:
+            fail("a snapshot a minute after the last matches", rule, problem)
+
+    # The game died mid-append (the next line starts with its own CR LF), and the
+    # last line is still being written: the remnant is skipped and named, every
+    # other line is read, the line in flight is left for later.
+    torn = b"".join(lines[:2]) + lines[2][:40] + b"\r\n" + b"".join(lines[2:]) + lines[0][:30]
+    result = read(case("torn", torn))
+    if ([s["line"] for s in result["skipped"]] != [3] or result["unfinished_line"] is None
+            or result["matches"] != intact):
+        fail("a torn remnant and a line in flight", READING + ", rules 1 and 4",
+             f"skipped {result['skipped']}, unfinished {result['unfinished_line']}")
+
+    # Lines that parse but are not the plugin's: another version, a member
+    # missing, a member of the wrong type. Each is skipped and named, with and
+    # without jsonschema.
+    record = json.loads(lines[0])
+    strangers = [dict(record, schema_version=4), {k: v for k, v in record.items() if k != "mmr"},
+                 dict(record, mmr_before="1000")]
+    foreign = b"".join(json.dumps(r).encode() + b"\r\n" for r in strangers) + history
+    for with_jsonschema in (True, False):
+        status, result, _ = run(case(f"foreign-{with_jsonschema}", foreign), with_jsonschema)
+        if (status != 0 or [s["line"] for s in result["skipped"]] != [1, 2, 3]
+                or result["matches"] != intact):
+            fail(f"lines that are not the plugin's (jsonschema: {with_jsonschema})",
+                 READING + ", rule 4", f"status {status}, {result and result['skipped']}")
+
+    # A file that is there but cannot be read: status 1, naming it.
+    folder = case("unreadable", snapshot=False)
+    os.makedirs(os.path.join(folder, HISTORY))
+    status, _, error = run(folder)
+    if status != 1 or HISTORY not in error:
+        fail("a history file that cannot be read", "What a reader may meet",
+             f"status {status}, {error}")
+    folder = case("unknown-snapshot", snapshot=False)
+    write(os.path.join(folder, SNAPSHOT), b'{"schema_version": 3}\r\n')
+    status, _, error = run(folder)
+    if status != 1 or SNAPSHOT not in error:
+        fail("a snapshot of an unknown version", "The snapshot file, Field by field",
+             f"status {status}, {error}")
+
+
+def main():
+    if VALIDATORS is None:
+        fail("docs/schemas", READING, "jsonschema is missing (the test command installs it)")
+    for folder in expected_folders():
+        check_folder(folder)
+    missing = set(VERDICTS) - set(expected_folders())
+    for folder in sorted(missing):
+        fail(folder, "the test's own table", "no such expected-files folder")
+    with tempfile.TemporaryDirectory(prefix="tallyloom-reader-") as work:
+        check_folder_states(work)
+    if failures:
+        print("FAIL:\n  " + "\n  ".join(failures), file=sys.stderr)
+        sys.exit(1)
+    print(f"ok the reference reader reads {len(expected_folders())} folders as the docs say")
+
+
+if __name__ == "__main__":
+    main()
