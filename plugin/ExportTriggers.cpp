@@ -79,8 +79,10 @@ void TallyLoomMMR::SchedulePeriodicExport() {
         // cannot skip the re-arming below and end the chain.
         RunEntry([this] {
           if (!IsEnabled() || !IsAutoExportOn()) return;
-          if (!gameWrapper->IsInGame() && !gameWrapper->IsInFreeplay() &&
-              !gameWrapper->IsInReplay()) {
+          // The host's IsInGame is offline play only: an online match counts
+          // as a game too, where the ratings cannot change until it ends.
+          if (!gameWrapper->IsInGame() && !gameWrapper->IsInOnlineGame() &&
+              !gameWrapper->IsInFreeplay() && !gameWrapper->IsInReplay()) {
             ExportSnapshot(false, "Menu export");
           } else if (gameWrapper->IsInFreeplay()) {
             ExportSnapshot(false, "Freeplay poll export");

@@ -43,15 +43,27 @@ void TallyLoomMMR::RunEntry(const std::function<void()>& body) {
   std::lock_guard lock(entryMutex_);
   try {
     body();
-  } catch (const std::exception& error) {
-    try {
-      LogError(std::string("Unexpected failure: ") + error.what());
-    } catch (...) {
-    }
   } catch (...) {
     try {
-      LogError("Unexpected failure.");
+      RecordUnexpectedFailure(std::current_exception()).Write();
     } catch (...) {
     }
+  }
+}
+
+void TallyLoomMMR::RunUnlocked(const std::function<void()>& body) {
+  PendingConsoleLine report;
+  try {
+    body();
+  } catch (...) {
+    try {
+      std::lock_guard lock(entryMutex_);
+      report = RecordUnexpectedFailure(std::current_exception());
+    } catch (...) {
+    }
+  }
+  try {
+    report.Write();
+  } catch (...) {
   }
 }

@@ -7,8 +7,11 @@
 //   onLoad, onUnload              what the host calls when it loads and unloads
 //   IsEnabled, IsAutoExportOn     the two switches, read when a callback runs
 //   RunEntry, SetGuardedTimeout   every host callback's way in (Guarded: below)
+//   RunUnlocked                   the settings tab's way in: it locks by itself
 // LOG                                                   plugin/PluginLog.cpp
 //   Log, LogError                 every console line of the plugin
+//   RecordStatus, RecordError, RecordUnexpectedFailure
+//                                 the same, written once the entry lock is released
 //   ClearStandingError            a success that ends a failure of its kind
 // CONSOLE                                               plugin/ConsoleRegistration.cpp
 //   RegisterCvars                 the two variables and two commands
@@ -37,6 +40,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -51,6 +55,7 @@
 #include "capture/TallyLoomPendingMatchCapture.h"
 #include "export/TallyLoomAccount.h"
 #include "plugin/LivenessGuard.h"
+#include "plugin/PluginLog.h"
 #include "settings/SettingsWindowBase.h"
 
 class TallyLoomMMR : public BakkesMod::Plugin::BakkesModPlugin, public SettingsWindowBase {
@@ -138,14 +143,31 @@ class TallyLoomMMR : public BakkesMod::Plugin::BakkesModPlugin, public SettingsW
   void SetGuardedTimeout(std::function<void()> callback, float seconds);
   // Runs `body` under the entry lock, reporting an escaping exception.
   void RunEntry(const std::function<void()>& body);
+  // Runs `body` without the entry lock, which it takes by itself where it
+  // touches state; an escaping exception is reported like RunEntry's, but its
+  // console line is written once the lock is released.
+  void RunUnlocked(const std::function<void()>& body);
+
+  // Log and LogError in two steps, for code that must not call the host while
+  // it holds the entry lock: these record under the lock, and the line they
+  // return is written after it is released.
+  PendingConsoleLine RecordStatus(const std::string& message);
+  PendingConsoleLine RecordError(const std::string& message, ErrorKind kind = ErrorKind::kGeneral);
+  PendingConsoleLine RecordUnexpectedFailure(const std::exception_ptr& failure);
 
   // The failures that stand, one of each kind; lastError is the later of them.
   std::string standingGeneralError_;
   std::string standingHistoryError_;
 
   // Host entry points may come from the game thread and the host's render
-  // thread; they are serialised here. Recursive, because a settings button
-  // runs a console command of this plugin from inside RenderSettings.
+  // thread; they are serialised here. The settings tab never calls the host
+  // while holding it: a host may hold a lock of its own around this plugin's
+  // callbacks (a console command, a cvar change) and take that lock inside
+  // the calls the tab makes. Recursive, because the periodic timer runs an
+  // entry of its own inside its callback's, and because the game thread's
+  // callbacks call the host under it (the game, the log, timers): a host that
+  // runs another of this plugin's callbacks from inside such a call, on the
+  // same thread, must find it open rather than freeze the game.
   std::recursive_mutex entryMutex_;
   LivenessGuard liveness_;
 };

@@ -2,8 +2,16 @@
 // status block and two buttons. Everything is read afresh in every frame.
 // Runs on the host's render thread: it reads the plugin's state, sets console
 // variables, logs and runs console commands, but never calls the game.
+//
+// It reads the state under the entry lock and then releases it: drawing and
+// every host call happen without it. A host may hold a lock of its own while
+// it runs this plugin's callbacks on the game thread, and take that lock inside
+// setValue or executeCommand; holding the entry lock across those calls could
+// leave each thread waiting for the other.
 #include <imgui.h>
 
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "export/ExportFolder.h"
@@ -12,6 +20,24 @@
 
 namespace {
 
+// What one frame shows and the handles it acts through, copied under the lock.
+struct TabView {
+  bool enabled = true;
+  bool autoExport = false;
+  std::string loadedAt;
+  std::string snapshotPath;
+  std::string historyPath;
+  std::string lastSnapshotExportAt;
+  std::string lastExportReason;
+  std::string lastMatchCapture;
+  int pendingCaptures = 0;
+  int exportedPlaylists = 0;
+  std::string statusMessage;
+  std::string lastError;
+  std::shared_ptr<CVarManagerWrapper> console;
+  std::shared_ptr<GameWrapper> game;
+};
+
 const char* OrFallback(const std::string& text, const char* fallback) {
   return text.empty() ? fallback : text.c_str();
 }
@@ -19,42 +45,68 @@ const char* OrFallback(const std::string& text, const char* fallback) {
 }  // namespace
 
 void TallyLoomMMR::RenderSettings() {
-  RunEntry([this] {
-    // The switches change only through their console variables, whose
-    // bindings update the flags.
-    bool enabledBox = IsEnabled();
-    if (ImGui::Checkbox("Enable TallyLoom plugin", &enabledBox)) {
-      cvarManager->getCvar("tallyloom_enabled").setValue(enabledBox ? 1 : 0);
-      Log(enabledBox ? "TallyLoom plugin enabled." : "TallyLoom plugin disabled.");
+  RunUnlocked([this] {
+    TabView view;
+    {
+      std::lock_guard lock(entryMutex_);
+      view.enabled = IsEnabled();
+      view.autoExport = IsAutoExportOn();
+      view.loadedAt = loadedAt;
+      view.snapshotPath = ExportFilePath(kSnapshotFileName);
+      view.historyPath = ExportFilePath(kMatchHistoryFileName);
+      view.lastSnapshotExportAt = lastSnapshotExportAt;
+      view.lastExportReason = lastExportReason;
+      view.lastMatchCapture = lastMatchCapture;
+      view.pendingCaptures = static_cast<int>(pendingCaptures.size());
+      view.exportedPlaylists = static_cast<int>(lastExportedPlaylistCount);
+      view.statusMessage = statusMessage;
+      view.lastError = lastError;
+      view.console = cvarManager;
+      view.game = gameWrapper;
     }
-    bool autoExportBox = IsAutoExportOn();
-    if (ImGui::Checkbox("Enable automatic ranked-data export", &autoExportBox)) {
-      cvarManager->getCvar("tallyloom_auto_export").setValue(autoExportBox ? 1 : 0);
-      Log(autoExportBox ? "Automatic export enabled." : "Automatic export disabled.");
+
+    // The switches change only through their console variables, whose
+    // bindings update the flags. The toggle's status shows in this frame.
+    auto toggle = [this, &view](const char* variable, bool on, const char* message) {
+      view.console->getCvar(variable).setValue(on ? 1 : 0);
+      PendingConsoleLine line;
+      {
+        std::lock_guard lock(entryMutex_);
+        line = RecordStatus(message);
+      }
+      line.Write();
+      view.statusMessage = message;
+    };
+    if (ImGui::Checkbox("Enable TallyLoom plugin", &view.enabled)) {
+      toggle("tallyloom_enabled", view.enabled,
+             view.enabled ? "TallyLoom plugin enabled." : "TallyLoom plugin disabled.");
+    }
+    if (ImGui::Checkbox("Enable automatic ranked-data export", &view.autoExport)) {
+      toggle("tallyloom_auto_export", view.autoExport,
+             view.autoExport ? "Automatic export enabled." : "Automatic export disabled.");
     }
 
     ImGui::Separator();
     ImGui::Text("Plugin version: %s", kPluginVersion);
-    ImGui::Text("Loaded at: %s", OrFallback(loadedAt, "Not recorded"));
+    ImGui::Text("Loaded at: %s", OrFallback(view.loadedAt, "Not recorded"));
     ImGui::Text("Install status: %s", "Installed and loaded in BakkesMod");
-    const std::string snapshotPath = ExportFilePath(kSnapshotFileName);
-    const std::string historyPath = ExportFilePath(kMatchHistoryFileName);
-    ImGui::Text("Snapshot file: %s", snapshotPath.c_str());
-    ImGui::Text("Match history file: %s", historyPath.c_str());
-    ImGui::Text("Last snapshot export: %s", OrFallback(lastSnapshotExportAt, "Not yet exported"));
-    ImGui::Text("Last export reason: %s", OrFallback(lastExportReason, "Not yet exported"));
+    ImGui::Text("Snapshot file: %s", view.snapshotPath.c_str());
+    ImGui::Text("Match history file: %s", view.historyPath.c_str());
+    ImGui::Text("Last snapshot export: %s",
+                OrFallback(view.lastSnapshotExportAt, "Not yet exported"));
+    ImGui::Text("Last export reason: %s", OrFallback(view.lastExportReason, "Not yet exported"));
     ImGui::Text("Last match capture: %s",
-                OrFallback(lastMatchCapture, "No ranked matches captured yet"));
-    ImGui::Text("Pending match captures: %d", static_cast<int>(pendingCaptures.size()));
-    ImGui::Text("Last exported playlists: %d", static_cast<int>(lastExportedPlaylistCount));
+                OrFallback(view.lastMatchCapture, "No ranked matches captured yet"));
+    ImGui::Text("Pending match captures: %d", view.pendingCaptures);
+    ImGui::Text("Last exported playlists: %d", view.exportedPlaylists);
 
-    if (!statusMessage.empty()) {
+    if (!view.statusMessage.empty()) {
       ImGui::Spacing();
-      ImGui::TextWrapped("Status: %s", statusMessage.c_str());
+      ImGui::TextWrapped("Status: %s", view.statusMessage.c_str());
     }
-    if (!lastError.empty()) {
+    if (!view.lastError.empty()) {
       ImGui::Spacing();
-      ImGui::TextWrapped("Last error: %s", lastError.c_str());
+      ImGui::TextWrapped("Last error: %s", view.lastError.c_str());
     }
 
     ImGui::Spacing();
@@ -62,11 +114,11 @@ void TallyLoomMMR::RenderSettings() {
     // game: the export reads the account, the ratings and the game state, so it
     // runs on the game thread, and its outcome shows from a later frame on.
     if (ImGui::Button("Run test export now")) {
-      gameWrapper->Execute(
+      view.game->Execute(
           Guarded([this](GameWrapper*) { ExportSnapshot(true, "Settings test export"); }));
     }
     ImGui::SameLine();
-    if (ImGui::Button("Log plugin status")) cvarManager->executeCommand("tallyloom_status", true);
+    if (ImGui::Button("Log plugin status")) view.console->executeCommand("tallyloom_status", true);
     ImGui::Spacing();
     ImGui::TextWrapped(
         "TallyLoom writes ranked snapshots and per-match history to your .tallyloom folder "

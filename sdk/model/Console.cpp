@@ -54,6 +54,9 @@ void Assign(Cvar& cvar, float value) {
 }  // namespace
 
 struct Console::Impl {
+  // The console lock (Console.h): commands and changes of value one at a time.
+  std::recursive_mutex console_lock;
+  // The data below; never held while a callback runs.
   mutable std::mutex mutex;
   LogSink sink;
   std::map<std::string, Cvar> cvars;
@@ -81,6 +84,7 @@ void Console::Log(const std::string& text) {
 
 Console::Result Console::TypeIntoConsole(const std::vector<std::string>& words) {
   if (words.empty()) return Result::kDone;
+  std::lock_guard console_lock(impl_->console_lock);
   const std::string& name = words[0];
   if (CvarExists(name)) {
     if (words.size() == 1) {
@@ -148,6 +152,7 @@ void Console::BindCvar(const std::string& name, std::shared_ptr<bool> flag) {
 bool Console::SetCvarValue(const std::string& name, const std::string& text) {
   float value = 0;
   if (!ParseNumber(text, &value)) return false;
+  std::lock_guard console_lock(impl_->console_lock);
   std::lock_guard lock(impl_->mutex);
   auto it = impl_->cvars.find(name);
   if (it == impl_->cvars.end()) return false;

@@ -1,8 +1,16 @@
 // The host console: its log, the console variables (with the values the host
 // saves in its configuration) and the commands plugins register.
 //
-// Thread safety: every member may be called from any thread; a command's
-// callback runs without the lock held, so it may log or run further commands.
+// Thread safety: every member may be called from any thread. As a real host's
+// console may, it has a console lock: held while a command's callback runs and
+// while a variable's new value reaches its bindings, and taken by
+// TypeIntoConsole, ExecuteCommand and SetCvarValue (so inside
+// CVarManagerWrapper::executeCommand and CVarWrapper::setValue). It is
+// recursive, so a callback may run further commands and set variables. A plugin
+// that holds a lock of its own while calling those, and takes the same lock in
+// a command's callback on another thread, can freeze the host: ThreadSanitizer
+// reports that lock-order inversion. Logging and the other members take only a
+// short lock of their own, never held around a callback.
 #pragma once
 
 #include <functional>

@@ -177,11 +177,15 @@ float Game::PlayerMmr(int playlist_id) const {
   return it != impl_->ratings.end() ? it->second.value : kUnknownMmr;
 }
 
-// The game's own answers: in an online match it reports neither a game nor
-// freeplay nor a replay; only offline play counts as "in game".
+// The game's own answers: only offline play counts as "in game"; an online
+// match is an online game, and neither a game nor freeplay nor a replay.
 bool Game::IsInGame() const {
   const GameState s = impl_->state.load(std::memory_order_relaxed);
   return s == GameState::kFreeplay || s == GameState::kTraining;
+}
+
+bool Game::IsInOnlineGame() const {
+  return impl_->state.load(std::memory_order_relaxed) == GameState::kOnline;
 }
 
 bool Game::IsInFreeplay() const {

@@ -95,6 +95,7 @@ class PLUGINSDK_API Game {
   bool IsSynced(int playlist_id) const;
   float PlayerMmr(int playlist_id) const;
   bool IsInGame() const;
+  bool IsInOnlineGame() const;
   bool IsInFreeplay() const;
   bool IsInReplay() const;
   // Server objects' addresses, 0 when there is none.

@@ -3,8 +3,11 @@
 // program drives it; plugins see it only through the SDK's wrappers.
 //
 // Thread safety: every part may be used from any thread. Callbacks of a
-// plugin are never run while a part's lock is held, so a callback may call
-// back into the host (and a plugin may hold its own lock while calling in).
+// plugin are never run while a part's own lock is held, so a callback may call
+// back into the host. The one exception is the console lock (Console.h), held
+// around command callbacks and changes of value as a real host may hold it: a
+// plugin must not hold a lock of its own while it runs a command or sets a
+// variable if its command callbacks take that lock too.
 #pragma once
 
 #include <functional>

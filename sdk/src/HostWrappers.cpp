@@ -128,6 +128,11 @@ bool GameWrapper::IsInGame() {
   return model_->game().IsInGame();
 }
 
+bool GameWrapper::IsInOnlineGame() {
+  sdkhost::RequireGameThread("GameWrapper::IsInOnlineGame");
+  return model_->game().IsInOnlineGame();
+}
+
 bool GameWrapper::IsInFreeplay() {
   sdkhost::RequireGameThread("GameWrapper::IsInFreeplay");
   return model_->game().IsInFreeplay();

@@ -220,7 +220,12 @@ const std::vector<Step>& SessionSteps() {
        }},
       {"its rating syncs: final line and post-match export",
        [](PluginHarness& h) { h.Advance(8); }},
-      {"periodic and delayed post-match exports", [](PluginHarness& h) { h.Advance(16); }},
+      // The periodic exports come in the menus: in a match the timer exports nothing.
+      {"back in the menus: periodic and delayed post-match exports",
+       [](PluginHarness& h) {
+         h.model().game().SetState(GameState::kMenu);
+         h.Advance(16);
+       }},
       {"freeplay starts and a frame is drawn",
        [](PluginHarness& h) {
          h.model().game().SetState(GameState::kFreeplay);
@@ -229,17 +234,17 @@ const std::vector<Step>& SessionSteps() {
          h.Advance(1.5);
          h.model().registrations().DrawFrame();
        }},
-      {"a lost match while the service keeps syncing",
+      {"a lost match while the service keeps syncing, and the menus after it",
        [](PluginHarness& h) {
          h.model().game().SetMatch(RankedMatch(11, 0, 2));
          h.model().game().SetSyncing(true);
          h.model().registrations().FireEvent(kGameWinnerSetEvent);
+         h.model().game().SetState(GameState::kMenu);
          h.Advance(21);
        }},
-      {"back in the menus",
+      {"the service stops syncing",
        [](PluginHarness& h) {
          h.model().game().SetSyncing(false);
-         h.model().game().SetState(GameState::kMenu);
          h.Advance(20);
        }},
       {"a Hoops match with no rating before it",

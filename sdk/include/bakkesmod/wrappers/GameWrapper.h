@@ -26,7 +26,9 @@ class PLUGINSDK_API GameWrapper {
   void Execute(std::function<void(GameWrapper*)> theLambda);
 
   // Game calls: only from the game thread.
+  // Offline play (freeplay, training); an online match is IsInOnlineGame.
   bool IsInGame();
+  bool IsInOnlineGame();
   bool IsInFreeplay();
   bool IsInReplay();
 
