@@ -10,14 +10,20 @@ all it understands of the workflow: its top-level keys and triggers, each
 job's keys, each step's keys, each action's inputs with the values it accepts
 (and the defaults of those it is not given), the commands a run step may use
 with every argument each may take, the conditions allowed and where, the gates
-that stand between a tag and a release, and the variables a step may read.
-Anything outside them fails, naming the key, condition, command, argument or
-variable and where it is: remove it, or teach the model what it does to the
-release, with a case in tests/release/check_workflow_test.py that breaks it.
+that stand between a tag and a release, the variables a step may read and
+write, and the one workflow file. tools/release_inputs.py holds the same for
+the bakkesmod presets. Anything outside them fails, naming the key,
+condition, command, argument or variable and where it is: remove it, or
+teach the model what it does to the release, with a case in
+tests/release/check_workflow_test.py that breaks it. An input of a shape it
+does not expect (a list where it reads a mapping, say) fails the same way,
+never with a traceback.
 
 Each run script is split as its shell splits it (tools/workflow_shells.py):
 the step's shell, else the job's or the workflow's default, else the
-runner's (pwsh on Windows, bash elsewhere). A line it cannot read fails.
+runner's (pwsh on Windows, bash elsewhere), quotes and escapes included. A
+line it cannot read fails. A pwsh if may only end its step (Write-Host,
+exit 1), so no if in a script can skip a gate.
 
 Within the model, it fails when:
   gates       a gate (the Linux test command, the version read, the tag
@@ -28,12 +34,17 @@ Within the model, it fails when:
               last command (pwsh ends a step with the exit code of the last
               program it ran); the tag check and the SDK commit check do not
               exit 1 when what they compare differs;
-  triggers    a pushed tag v<version> would not run the workflow;
+  triggers    a pushed tag v<version> would not run the workflow (GitHub's
+              filter patterns, ? + and [] included), or GitHub would refuse
+              the triggers, the needs or the step ids;
   runner      the job that builds the DLL is not on a Windows runner with
               Visual Studio 2022, or one of its run steps would run under
               another shell than pwsh (named in the workflow, not assumed);
   variables   a step reads a variable spelt for the other shell ($NAME in
-              pwsh, $env:NAME in bash), or one that nothing sets;
+              pwsh, $env:NAME in bash), or one that nothing sets; writes
+              $NAME where its shell passes the name itself (in single
+              quotes, or escaped); or writes GITHUB_ENV or GITHUB_OUTPUT
+              other than as the model says;
   version     the workflow's own pattern, run on plugin/PluginVersion.h as
               Select-String runs it, does not find the header's version; that
               step does not write DLL_VERSION to GITHUB_ENV, a step uses it
@@ -51,13 +62,17 @@ Within the model, it fails when:
               host names swapped (as Visual Studio on Windows would), does not
               offer every Linux preset here and only bakkesmod there;
   dll         a path to the DLL or its PDB is not the bakkesmod preset's
-              binaryDir, the bin/ of CMakeLists.txt and the build preset's
-              configuration; the artefact lacks the DLL, the PDB or the SDK note;
-  runtime     the static runtime is not chosen before {fmt} is brought in, or
-              a packaged {fmt} could be taken; the Release build writes no PDB
-              (/Zi, /DEBUG, /OPT:REF, /OPT:ICF); check-windows-dll.ps1 lets a
-              Visual C++ runtime or redistributable family through, or lacks a
-              parameter the workflow passes; the resource's texts differ;
+              binaryDir, the bin/ of CMakeLists.txt (set once) and the build
+              preset's configuration; the artefact does not hold exactly the
+              DLL, the PDB and the SDK note; a job checks out the project
+              after another step (the checkout cleans the workspace);
+  runtime     the static runtime is not chosen, once, before {fmt} is brought
+              in, or a packaged {fmt} could be taken; the Release build writes
+              no PDB that holds its symbols (/Zi under CMake 3.25's policy,
+              /DEBUG, /OPT:REF, /OPT:ICF); check-windows-dll.ps1 lists no
+              Visual C++ runtime or redistributable family it must refuse, or
+              lacks a parameter the workflow passes; the resource's texts
+              differ (the CMake files are read without their comments);
   actions     an action other than actions/checkout, upload-artifact and
               download-artifact is used, or one below its oldest supported
               major version, or at a ref that is not a major tag, a full
@@ -78,7 +93,9 @@ Within the model, it fails when:
 What it still cannot tell:
   - whether the commands work on the runner (it runs none of them), whether
     Visual Studio builds the preset, and what tools/check-windows-dll.ps1
-    checks on a real DLL (its own logic is read only for its lists);
+    does with a real DLL: its logic is read only for its list of refused
+    families and its parameters, so a change to its code that lets a DLL
+    through passes here; tools/pack_release.py is proved by its own test;
   - whether a pinned commit is the release its comment names (it reaches no
     forge), and what an action does beyond the inputs modelled here, or if a
     later release of the same major version changes its defaults;
@@ -112,6 +129,7 @@ WORKFLOW = os.path.join(".github", "workflows", "windows-dll.yml")
 # release. A key, value or job outside them fails.
 
 ANY = "any value"
+TEXT = "a text"  # any text, but a text
 TAG_TEST = "startsWith(github.ref, 'refs/tags/v')"
 SDK_REPOSITORY = "bakkesmodorg/BakkesModSDK"
 SDK_REF = "${{ env.BAKKESMOD_SDK_COMMIT }}"
@@ -119,11 +137,11 @@ TOKEN = "${{ github.token }}"
 DLL_NAME = "TallyLoomMMR"
 PACKER = "tools/pack_release.py"
 IMGUI_ZIP, IMGUI_FOLDER = "imgui_bm.zip", "imgui"  # imgui_bm.zip holds one folder, imgui/
-WINDOWS_RUNNERS = ["windows-2022", "windows-2025"]  # those with Visual Studio 2022
+WINDOWS_RUNNERS = ["windows-2022"]  # the image with Visual Studio 2022 (windows-2025 moves on)
 UBUNTU_RUNNERS = ["ubuntu-latest", "ubuntu-24.04", "ubuntu-22.04"]
 
 WORKFLOW_KEYS = {
-    "name": ANY,
+    "name": TEXT,
     "on": {
         "push": {"tags": ANY, "tags-ignore": ANY, "branches": ANY, "branches-ignore": ANY},
         "pull_request": {},
@@ -136,23 +154,23 @@ WORKFLOW_KEYS = {
 
 STEPS = "the steps, each as STEP_KEYS says"
 JOBS = {
-    "windows-dll": {"name": ANY, "runs-on": WINDOWS_RUNNERS, "defaults": {"run": {"shell": ["pwsh"]}},
+    "windows-dll": {"name": TEXT, "runs-on": WINDOWS_RUNNERS, "defaults": {"run": {"shell": ["pwsh"]}},
                     "outputs": {"version": ANY}, "steps": STEPS},
-    "linux-tests": {"name": ANY, "runs-on": UBUNTU_RUNNERS, "steps": STEPS},
-    "pack": {"name": ANY, "needs": ANY, "runs-on": UBUNTU_RUNNERS, "env": {"DLL_VERSION": ANY},
+    "linux-tests": {"name": TEXT, "runs-on": UBUNTU_RUNNERS, "steps": STEPS},
+    "pack": {"name": TEXT, "needs": ANY, "runs-on": UBUNTU_RUNNERS, "env": {"DLL_VERSION": ANY},
              "steps": STEPS},
-    "release": {"name": ANY, "if": [TAG_TEST], "needs": ANY, "runs-on": UBUNTU_RUNNERS,
+    "release": {"name": TEXT, "if": [TAG_TEST], "needs": ANY, "runs-on": UBUNTU_RUNNERS,
                 "permissions": {"contents": ["write"]}, "env": {"DLL_VERSION": ANY}, "steps": STEPS},
 }
 # The job that publishes, and so the only one that may write.
 PUBLISHER = "release"
 
 # Every step may hold these; `with` as its action's inputs say.
-STEP_KEYS = {"name": ANY, "id": ANY, "uses": ANY, "with": ANY, "run": ANY, "shell": ["pwsh", "bash"]}
+STEP_KEYS = {"name": TEXT, "id": ANY, "uses": ANY, "with": ANY, "run": ANY, "shell": ["pwsh", "bash"]}
 # Keys only some steps may hold, by the step's role (GATES, or "publishing").
 ROLE_KEYS = {
     "the tag check": {"if": [TAG_TEST]},
-    "publishing": {"env": {"GH_TOKEN": [TOKEN]}},
+    "publishing": {"env": {"GH_TOKEN": [TOKEN, "${{ secrets.GITHUB_TOKEN }}"]}},
 }
 
 
@@ -165,14 +183,15 @@ class Action:
 
 ACTIONS = {
     # checkout v3 runs on Node 16; its token defaults to the job's own.
-    "actions/checkout": Action(4, {"repository": [SDK_REPOSITORY], "ref": [SDK_REF], "path": ANY,
-                                   "persist-credentials": [False]},
+    "actions/checkout": Action(4, {"repository": [SDK_REPOSITORY, "${{ github.repository }}"],
+                                   "ref": [SDK_REF], "path": ANY,
+                                   "persist-credentials": [False, True]},
                                {"repository": "${{ github.repository }}", "token": TOKEN,
                                 "persist-credentials": True}),
     # upload- and download-artifact v3 are retired.
-    "actions/upload-artifact": Action(4, {"name": ANY, "path": ANY, "if-no-files-found": ["error"]},
+    "actions/upload-artifact": Action(4, {"name": TEXT, "path": ANY, "if-no-files-found": ["error"]},
                                       {"if-no-files-found": "warn"}),
-    "actions/download-artifact": Action(4, {"name": ANY, "path": ANY},
+    "actions/download-artifact": Action(4, {"name": TEXT, "path": ANY},
                                         {"repository": "${{ github.repository }}",
                                          "run-id": "${{ github.run_id }}"}),
 }
@@ -230,6 +249,8 @@ COMMANDS = {
 OPERATORS = {"value": {"-f"}, "condition": {"-not", "-eq", "-ne", "-ceq", "-cne"}}
 # pwsh fails a step by the exit code of its last command only: these must come last.
 LAST_IN_STEP = {"cmake", "./tools/check-windows-dll.ps1"}
+# What a pwsh if may run: it may only end the step, so that no if can skip a gate.
+UNDER_IF = {"Write-Host", "exit"}
 
 # The variables a step may read besides the workflow's, its job's and its own
 # env, and those an earlier step of its job writes to GITHUB_ENV.
@@ -238,10 +259,15 @@ GITHUB_VARIABLES = {"GITHUB_ENV", "GITHUB_OUTPUT", "GITHUB_REF_NAME", "GITHUB_RE
 SHELL_VARIABLES = {"pwsh": {"true", "false", "null", "LASTEXITCODE"}, "bash": {"PWD"}}
 # The ${{ }} expressions a run script may hold (GitHub writes them in first).
 RUN_EXPRESSIONS = {"github.workspace"}
+# What a step may write to GITHUB_ENV, for the steps after it.
+ENV_WRITES = {"DLL_VERSION"}
+# The workflow files: another one could publish unchecked.
+WORKFLOWS = ["windows-dll.yml"]
 
 
 def runs(*words):
-    return lambda step: any(c.kind == "command" and c.name == words[0] and
+    return lambda step: any(c.kind == "command" and command_name(c, step.shell) ==
+                            command_name_of(words[0], step.shell) and
                             all(w in c.arguments for w in words[1:]) for c in step.commands)
 
 
@@ -298,7 +324,7 @@ def normal_path(path):
     path = path.replace("\\", "/").strip().strip("'\"")
     while path.startswith("./"):
         path = path[2:]
-    return path.lstrip("/").rstrip("/")
+    return path.rstrip("/")
 
 
 class Step:
@@ -352,7 +378,8 @@ class Job:
         return [s for s in self.steps if s.run]
 
     def commands(self, name):
-        return [(s, c) for s in self.steps for c in s.commands if c.kind == "command" and c.name == name]
+        return [(s, c) for s in self.steps for c in s.commands
+                if c.kind == "command" and command_name(c, s.shell) == command_name_of(name, s.shell)]
 
     def expand(self, text):
         """The text with the workflow's and the job's env written in (forms of
@@ -367,6 +394,15 @@ class Job:
 
     def __str__(self):
         return self.name
+
+
+def command_name_of(name, shell):
+    """pwsh reads a command's name in any case, and a path with either slash."""
+    return name.replace("\\", "/").lower() if shell == "pwsh" else name
+
+
+def command_name(command, shell):
+    return command_name_of(command.name, shell)
 
 
 def needs_closure(jobs, job):
@@ -400,6 +436,10 @@ def unmodelled(where, key, value=None):
 def conform(data, model, where, path=""):
     """Fails on every key and value of data that model does not hold."""
     if model is ANY or model == STEPS:
+        return
+    if model is TEXT:
+        if not isinstance(data, str):
+            fail(f"{where} has {path}: {data!r}, which this check does not model (a text)")
         return
     if isinstance(model, list):
         value = bare(data) if isinstance(data, str) and path.endswith("if") else data
@@ -437,6 +477,18 @@ def check_keys(workflow, jobs):
             conform(step.data, model, str(step))
             if "uses" in step.data and "run" in step.data:
                 fail(f"{step} both uses an action and runs commands")
+            for name, accepted in (action.inputs.items() if action else ()):
+                if isinstance(accepted, list) and name not in step.with_ and name in action.defaults:
+                    check(action.defaults[name] in accepted,
+                          f"{step} leaves {name} at its default {action.defaults[name]!r}, which this "
+                          f"check does not model (it knows {', '.join(repr(a) for a in accepted)})")
+        ids = [s.data["id"] for s in job.steps if "id" in s.data]
+        check(len(ids) == len(set(ids)), f"{job.name} gives two steps the same id, which GitHub refuses")
+        for name in job.needs:
+            check(name in jobs, f"{job.name} needs {name}, which is no job of the workflow")
+        projects = [s for s in job.steps if s.action == "actions/checkout" and "repository" not in s.with_]
+        check(all(s.index == 0 for s in projects), f"{job.name} checks out the project after another "
+              "step: the checkout cleans the workspace of what that step left")
 
 
 def usage_problems(arguments, usage, pwsh):
@@ -499,13 +551,16 @@ def check_commands(step, written):
                     f"({step.unreadable})")
     pwsh = step.shell == "pwsh"
     known = {**COMMANDS.get(step.shell, {})}
-    lookup = {name.lower() if pwsh else name: name for name in known}
+    lookup = {command_name_of(name, step.shell): name for name in known}
     environment = set(step.job.workflow.get("env") or {}) | set(step.job.env) | set(step.env) \
         | GITHUB_VARIABLES | written
     assigned = set(SHELL_VARIABLES.get(step.shell, set()))
     for at, command in enumerate(step.commands):
         for spelling, name in command.reads():
-            if spelling == "expression":
+            if spelling == "literal":
+                fail(f"variables: {step} writes ${name} where {step.shell} does not read it as a "
+                     "variable (in single quotes, or escaped), so the command gets the name itself")
+            elif spelling == "expression":
                 check(name in RUN_EXPRESSIONS, f"{step} writes ${{{{ {name} }}}} into its command, "
                       "which this check does not model")
             elif spelling == "env" and not pwsh:
@@ -522,16 +577,24 @@ def check_commands(step, written):
                 fail(f"variables: {step} reads ${name}, which nothing sets")
         if command.assigns:
             assigned.add(command.assigns)
+        if command.guard is not None and command.kind == "condition":
+            fail(f"{step} has an if inside another if, or an elseif, which this check does not model")
         if command.kind in OPERATORS:
             for word in command.words:
                 check(word.quoted or word.text.startswith("$") or word.text in OPERATORS[command.kind],
                       f"{step} has {word.text} in a {command.kind}, which this check does not model")
             continue
-        name = lookup.get(command.name.lower() if pwsh else command.name)
+        name = lookup.get(command_name(command, step.shell))
         if not check(name is not None, f"{step} runs {command.name}, which this check does not model "
                      f"in {step.shell}"):
             continue
+        check(command.guard is None or name in UNDER_IF,
+              f"{step} runs {name} under an if, which this check does not model (an if may only end "
+              f"the step: {', '.join(sorted(UNDER_IF))})")
         check_usage(step, command, known[name], pwsh)
+        for target in ("$env:GITHUB_ENV", "$env:GITHUB_OUTPUT"):
+            check(target not in command.arguments or name == "Out-File", f"variables: {step} writes "
+                  f"{target[5:]} with {name}, which this check does not model (Out-File -Append)")
         if pwsh and name in LAST_IN_STEP:
             check(at == len(step.commands) - 1, f"gates: {step} runs {name} before another command, "
                   "whose exit code decides the step's in pwsh")
@@ -541,7 +604,8 @@ def env_writes(step):
     """The variables a pwsh step writes to GITHUB_ENV: "NAME=..." | Out-File -FilePath $env:GITHUB_ENV."""
     names = set()
     for value, target in zip(step.commands, step.commands[1:]):
-        if value.kind == "value" and target.name == "Out-File" and "$env:GITHUB_ENV" in target.arguments:
+        if value.kind == "value" and command_name(target, step.shell) == command_name_of("Out-File", step.shell) \
+                and "$env:GITHUB_ENV" in target.arguments:
             names.add(value.words[0].text.partition("=")[0])
     return names
 
@@ -552,6 +616,8 @@ def check_steps(jobs):
         for step in job.steps:
             if step.run:
                 check_commands(step, written)
+            for name in env_writes(step) - ENV_WRITES:
+                fail(f"variables: {step} writes {name} to GITHUB_ENV, which this check does not model")
             written |= env_writes(step)
 
 
@@ -582,23 +648,31 @@ def check_gates(jobs):
 
 
 def glob_matches(pattern, text):
-    """GitHub's filter patterns: * stops at a slash, ** does not, ? is one character."""
+    """GitHub's filter patterns: * any characters but a slash, ** any characters,
+    ? and + zero-or-one and one-or-more of the character before, [...] one of
+    the letters, digits and ranges listed."""
     regex, i = "", 0
     while i < len(pattern):
         if pattern.startswith("**", i):
             regex, i = regex + ".*", i + 2
         elif pattern[i] == "*":
             regex, i = regex + "[^/]*", i + 1
-        elif pattern[i] == "?":
-            regex, i = regex + ".", i + 1
+        elif pattern[i] in "?+" and regex:
+            regex, i = regex + pattern[i], i + 1
+        elif pattern[i] == "[" and "]" in pattern[i:]:
+            end = pattern.index("]", i)
+            regex, i = regex + "[" + re.sub(r"[^A-Za-z0-9-]", "", pattern[i + 1:end]) + "]", end + 1
         else:
             regex, i = regex + re.escape(pattern[i]), i + 1
-    return re.fullmatch(regex, text) is not None
+    try:
+        return re.fullmatch(regex, text) is not None
+    except re.error:
+        return False
 
 
 def filters_let_through(patterns, text):
     verdict = False
-    for pattern in patterns or []:
+    for pattern in [patterns] if isinstance(patterns, str) else patterns or []:
         pattern = str(pattern)
         if pattern.startswith("!"):
             verdict = verdict and not glob_matches(pattern[1:], text)
@@ -619,6 +693,11 @@ def check_triggers(workflow, version):
     if "push" not in on:
         return fail(f"triggers: no push trigger, so a pushed tag {tag} never runs the workflow")
     push = on.get("push") or {}
+    if not isinstance(push, dict):
+        return fail(f"triggers: push is {push!r}, not a mapping of filters")
+    for kind in ("tags", "branches"):
+        check(not (kind in push and f"{kind}-ignore" in push),
+              f"triggers: push has both {kind} and {kind}-ignore, which GitHub refuses")
     if "tags" in push:
         check(filters_let_through(push["tags"], tag), f"triggers: push.tags does not match {tag}")
     elif "tags-ignore" in push:
@@ -658,7 +737,7 @@ def check_version(root, job, version):
                  "version with Select-String and writes DLL_VERSION to GITHUB_ENV"):
         return None
     step = reads_version[0]
-    select = next(c for c in step.commands if c.name == "Select-String")
+    select = next(c for c in step.commands if command_name(c, step.shell) == "select-string")
     path, pattern = option(select, "-Path"), option(select, "-Pattern")
     check(normal_path(path or "") == release_inputs.VERSION_HOME.replace(os.sep, "/"),
           f"version: {step} reads {path}, not {release_inputs.VERSION_HOME}")
@@ -772,7 +851,7 @@ def check_sdk(root, workflow, job):
     # The SDK note: the commit and subject git reads in that checkout.
     notes = [s for s in job.runs() if "BUILT-AGAINST.txt" in s.run]
     if check(len(notes) == 1, f"sdk: {job.name} does not write BUILT-AGAINST.txt once"):
-        gits = [c for c in notes[0].commands if c.name == "git"]
+        gits = [c for c in notes[0].commands if command_name(c, notes[0].shell) == "git"]
         formats = sorted(option(c, "--format") or "" for c in gits
                          if normal_path(option(c, "-C") or "") == folder)
         check(formats == ["%H", "%s"], f"sdk: {notes[0]} does not read the commit (%H) and its "
@@ -813,10 +892,15 @@ def check_dll_paths(root, job):
     if check(len(uploads) == 1, f"dll: {job.name} does not keep one artefact"):
         kept = {normal_path(p) for p in job.expand(str(uploads[0].with_.get("path", ""))).split("\n")
                 if p.strip()}
+        wanted = set()
         for folder, name in ((dll_folder, f"{DLL_NAME}.dll"), (pdb_folder, f"{DLL_NAME}.pdb"),
                              (dll_folder, "BUILT-AGAINST.txt")):
             if folder:
+                wanted.add(f"{folder}/{name}")
                 check(f"{folder}/{name}" in kept, f"dll: the artefact does not keep {folder}/{name}")
+        # Anything more, or an exclusion, changes what the pack job finds where.
+        for path in sorted(kept - wanted):
+            fail(f"dll: the artefact also keeps {path}, which this check does not model")
     return uploads[0] if len(uploads) == 1 else None
 
 
@@ -949,7 +1033,7 @@ def check_publishing(workflow, jobs, packed_name):
             if re.search(r"github\.token|secrets\.", str(value)):
                 check(owner is step and key == "GH_TOKEN", f"token: {where} gets {key}, "
                       "but only the publishing step may")
-    check(re.search(r"github\.token", str(step.env.get("GH_TOKEN", ""))) is not None,
+    check(re.search(r"github\.token|secrets\.GITHUB_TOKEN", str(step.env.get("GH_TOKEN", ""))) is not None,
           f"token: {step} has no GH_TOKEN")
     return job
 
@@ -997,39 +1081,64 @@ def check_linux_job(jobs):
 
 
 def check_repository(root):
-    """Every failure of the release inputs under root, as texts."""
+    """Every failure of the release inputs under root, as texts, and the version."""
     failures.clear()
-    text = release_inputs.read(root, WORKFLOW)
-    workflow = yaml.safe_load(text) or {}
-    version = header_version(root)
-    jobs = {name: Job(workflow, name, data) for name, data in (workflow.get("jobs") or {}).items()}
+    try:
+        version = header_version(root)
+    except SystemExit as error:  # it names what is wrong with the header
+        return [str(error)], None
+    try:
+        text = release_inputs.read(root, WORKFLOW)
+        workflow = yaml.safe_load(text)
+    except (OSError, ValueError, yaml.YAMLError) as error:
+        return [f"the workflow cannot be read: {error}"], version
+    try:
+        json.loads(release_inputs.read(root, "CMakePresets.json"))
+    except (OSError, ValueError) as error:
+        return [f"presets: CMakePresets.json cannot be read as presets: {error}"], version
+    if not isinstance(workflow, dict):
+        return ["the workflow is not a mapping of keys"], version
+    on = workflow.get("on", workflow.get(True))
+    if isinstance(on, (str, list)):  # the short forms of the triggers
+        workflow["on"] = {str(e): None for e in ([on] if isinstance(on, str) else on)}
+        workflow.pop(True, None)
+    others = sorted(set(os.listdir(os.path.join(root, os.path.dirname(WORKFLOW)))) - set(WORKFLOWS))
+    for name in others:
+        fail(f"the workflows hold {name}, which this check does not model (it reads {', '.join(WORKFLOWS)})")
 
-    check_keys(workflow, jobs)
-    check_steps(jobs)
-    check_gates(jobs)
-    check_triggers(workflow, version)
-    check_actions(text, jobs)
-    check_files_named(root, [s for job in jobs.values() for s in job.runs()])
-    check_linux_job(jobs)
-    dll_job = jobs.get("windows-dll")
-    packed = None
-    if check(dll_job is not None, "runner: no job windows-dll builds the DLL"):
-        check_runner(dll_job)
-        read = check_version(root, dll_job, version)
-        if read:
-            check_version_handover(jobs, dll_job, *read)
-        check_sdk(root, workflow, dll_job)
-        upload = check_dll_paths(root, dll_job)
-        packed = check_packing(jobs, dll_job, upload)
-    check_publishing(workflow, jobs, packed)
+    def rules():
+        jobs = {name: Job(workflow, name, data) for name, data in (workflow.get("jobs") or {}).items()}
+        check_keys(workflow, jobs)
+        check_steps(jobs)
+        check_gates(jobs)
+        check_triggers(workflow, version)
+        check_actions(text, jobs)
+        check_files_named(root, [s for job in jobs.values() for s in job.runs()])
+        check_linux_job(jobs)
+        dll_job = jobs.get("windows-dll")
+        packed = None
+        if check(dll_job is not None, "runner: no job windows-dll builds the DLL"):
+            check_runner(dll_job)
+            read = check_version(root, dll_job, version)
+            if read:
+                check_version_handover(jobs, dll_job, *read)
+            check_sdk(root, workflow, dll_job)
+            upload = check_dll_paths(root, dll_job)
+            packed = check_packing(jobs, dll_job, upload)
+        check_publishing(workflow, jobs, packed)
+        named = [(str(s), "build" if "--build" in c.arguments else "configure", option(c, "--preset"))
+                 for job in jobs.values() for s, c in job.commands("cmake") if option(c, "--preset")]
+        failures.extend(release_inputs.presets(root, named))
+        failures.extend(release_inputs.runtime(root, workflow.get("env") or {}))
+        failures.extend(release_inputs.version_has_one_home(root, version))
+        check("DLL_VERSION" not in (workflow.get("env") or {}),
+              "version: the workflow writes DLL_VERSION instead of reading it")
 
-    named = [(str(s), "build" if "--build" in c.arguments else "configure", option(c, "--preset"))
-             for job in jobs.values() for s, c in job.commands("cmake") if option(c, "--preset")]
-    failures.extend(release_inputs.presets(root, named))
-    failures.extend(release_inputs.runtime(root, workflow.get("env") or {}))
-    failures.extend(release_inputs.version_has_one_home(root, version))
-    check("DLL_VERSION" not in (workflow.get("env") or {}),
-          "version: the workflow writes DLL_VERSION instead of reading it")
+    try:
+        rules()
+    except Exception as error:  # a shape the rules do not expect fails; it does not crash
+        fail(f"the release inputs have a shape this check does not model, where it met "
+             f"{type(error).__name__}: {error}")
     return list(dict.fromkeys(failures)), version  # each once, in order
 
 

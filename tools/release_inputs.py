@@ -27,6 +27,37 @@ def read(root, *parts):
         return f.read()
 
 
+def cmake_code(root, *parts):
+    """A CMake file without its comments, so that a line commented out is not read as set."""
+    return re.sub(r"#[^\n]*", "", read(root, *parts))
+
+
+# What the bakkesmod presets may hold: a key, or a value of a listed key,
+# outside this fails (a compiler flag or an environment variable in a preset
+# changes the DLL as surely as the CMake files do).
+BAKKESMOD_CONFIGURE = {
+    "name": None, "displayName": None, "description": None, "condition": None,
+    "generator": ["Visual Studio 17 2022"], "architecture": ["x64"], "binaryDir": None,
+    "cacheVariables": {"TALLYLOOM_SDK_STANDIN": ["OFF"], "CMAKE_CONFIGURATION_TYPES": ["Release"],
+                       "BAKKESMOD_SDK_DIR": None},
+}
+BAKKESMOD_BUILD = {"name": None, "condition": None, "configurePreset": ["bakkesmod"],
+                   "configuration": ["Release"]}
+
+
+def preset_problems(preset, model, where):
+    problems = []
+    for key, value in preset.items():
+        if key not in model:
+            problems.append(f"presets: {where} has {key}, which this check does not model")
+        elif isinstance(model[key], list) and value not in model[key]:
+            problems.append(f"presets: {where} has {key} {value!r}, which this check does not model")
+        elif isinstance(model[key], dict):
+            problems += preset_problems(value if isinstance(value, dict) else {"(not a mapping)": value},
+                                        model[key], f"{where} {key}")
+    return problems
+
+
 def version_has_one_home(root, version):
     """No build input but the header writes the version, in either of the
     forms a build input would (A.B.C.D, or A,B,C,D as a resource has it)."""
@@ -78,14 +109,19 @@ def presets(root, named):
     """named: (where, "configure" | "build", preset name) for each preset the
     workflow names."""
     failures = []
-    data = json.loads(read(root, "CMakePresets.json"))
-    configure = {p["name"]: p for p in data["configurePresets"]}
-    build = {p["name"]: p for p in data.get("buildPresets", [])}
+    try:
+        data = json.loads(read(root, "CMakePresets.json"))
+        configure = {p["name"]: p for p in data["configurePresets"]}
+        build = {p["name"]: p for p in data.get("buildPresets", [])}
+    except (ValueError, KeyError, TypeError) as error:
+        return [f"presets: CMakePresets.json cannot be read as presets: {error!r}"]
     for where, kind, name in named:
         if name not in (build if kind == "build" else configure):
             failures.append(f"presets: {where} names {name}, which is not a {kind} preset")
     if "bakkesmod" not in configure or "bakkesmod" not in build:
         return failures + ["presets: no bakkesmod preset"]
+    failures += preset_problems(configure["bakkesmod"], BAKKESMOD_CONFIGURE, "the bakkesmod configure preset")
+    failures += preset_problems(build["bakkesmod"], BAKKESMOD_BUILD, "the bakkesmod build preset")
     if build["bakkesmod"].get("configuration") != "Release":
         failures.append("presets: the bakkesmod build preset does not build Release")
     types = (configure["bakkesmod"].get("cacheVariables") or {}).get("CMAKE_CONFIGURATION_TYPES")
@@ -130,10 +166,11 @@ def presets(root, named):
 
 def output_folder(root, variable):
     """Where the bakkesmod build puts what CMakeLists.txt sends to variable:
-    the preset's binaryDir, that folder, and the configuration's own folder."""
-    match = re.search(rf"set\({variable}\s+\$\{{CMAKE_BINARY_DIR\}}/?([^)\s]*)\)",
-                      read(root, "CMakeLists.txt"))
-    if not match:
+    the preset's binaryDir, that folder, and the configuration's own folder;
+    None unless CMakeLists.txt sets it once, below the build folder."""
+    lists = cmake_code(root, "CMakeLists.txt")
+    match = re.search(rf"set\({variable}\s+\$\{{CMAKE_BINARY_DIR\}}/?([^)\s]*)\)", lists)
+    if not match or len(re.findall(rf"\b{variable}\b", lists)) != 1:
         return None
     data = json.loads(read(root, "CMakePresets.json"))
     configure = next(p for p in data["configurePresets"] if p["name"] == "bakkesmod")
@@ -154,25 +191,41 @@ def runtime(root, workflow_env):
         if not condition:
             failures.append(message)
 
-    flags = read(root, "cmake", "CompilerFlags.cmake")
+    flags = cmake_code(root, "cmake", "CompilerFlags.cmake")
     msvc = flags.split("if(MSVC)", 1)[-1].split("endif()\n\n", 1)[0]
-    check(re.search(r"set\(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreaded\)", msvc) is not None,
-          "runtime: cmake/CompilerFlags.cmake does not choose the static runtime (MultiThreaded)")
+    # Every CMake file of the build: one choice of the runtime, the static one.
+    code = "\n".join(cmake_code(root, path) for path in
+                     ["CMakeLists.txt"] + sorted(os.path.join("cmake", name)
+                                                 for name in os.listdir(os.path.join(root, "cmake"))
+                                                 if name.endswith(".cmake")))
+    runtimes = re.findall(r"(?<!\w)(?:CMAKE_)?MSVC_RUNTIME_LIBRARY\s+([^)\s]*)", code)
+    check(runtimes == ["MultiThreaded"] and
+          re.search(r"set\(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreaded\)", msvc) is not None,
+          "runtime: cmake/CompilerFlags.cmake does not choose the static runtime (MultiThreaded), "
+          f"or the CMake files choose it more than once: {runtimes}")
     check(re.search(r"set\(CMAKE_MSVC_DEBUG_INFORMATION_FORMAT ProgramDatabase\)", msvc) is not None,
           "runtime: the Visual C++ build writes no program database (/Zi)")
     link = re.search(r"set\(TALLYLOOM_PRIVATE_LINK_OPTIONS ([^)]*)\)", msvc)
-    check(link is not None and set(link.group(1).split()) >= {"/DEBUG", "/OPT:REF", "/OPT:ICF"},
-          "runtime: the DLL is not linked with /DEBUG /OPT:REF /OPT:ICF (a PDB, still optimised)")
-    lists = read(root, "CMakeLists.txt")
+    options = set(link.group(1).split()) if link else set()
+    check(options >= {"/DEBUG", "/OPT:REF", "/OPT:ICF"}
+          and not any(o.upper().startswith("/DEBUG:") and o.upper() != "/DEBUG:FULL" for o in options),
+          "runtime: the DLL is not linked with /DEBUG /OPT:REF /OPT:ICF (a PDB that holds the "
+          "symbols itself, still optimised)")
+    lists = cmake_code(root, "CMakeLists.txt")
+    minimum = re.search(r"cmake_minimum_required\(VERSION (\d+)\.(\d+)", lists)
+    check(minimum is not None and (int(minimum.group(1)), int(minimum.group(2))) >= (3, 25),
+          "runtime: cmake_minimum_required is below 3.25, where CMAKE_MSVC_DEBUG_INFORMATION_FORMAT "
+          "(policy CMP0141) does nothing")
     check(re.search(r"target_link_options\(TallyLoomMMR PRIVATE \$\{TALLYLOOM_PRIVATE_LINK_OPTIONS\}\)",
                     lists) is not None, "runtime: the DLL does not take TALLYLOOM_PRIVATE_LINK_OPTIONS")
     flags_at = lists.find("include(cmake/CompilerFlags.cmake)")
     dependencies_at = lists.find("include(cmake/Dependencies.cmake)")
     check(0 <= flags_at < dependencies_at,
           "runtime: the runtime is not chosen before the dependencies are brought in")
-    dependencies = read(root, "cmake", "Dependencies.cmake")
+    dependencies = cmake_code(root, "cmake", "Dependencies.cmake")
     msvc_deps = dependencies.split("if(MSVC)", 1)[-1].split("elseif", 1)[0]
-    check("find_package(fmt" not in msvc_deps and "FetchContent_MakeAvailable(fmt)" in msvc_deps,
+    check("find_package(fmt" not in msvc_deps and "FIND_PACKAGE_ARGS" not in msvc_deps
+          and "FetchContent_MakeAvailable(fmt)" in msvc_deps,
           "runtime: the Visual C++ build may take a packaged {fmt}, which has the DLL runtime")
 
     script = read(root, "tools", "check-windows-dll.ps1")

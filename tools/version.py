@@ -29,9 +29,14 @@ COMMAND = "./tallyloom version"
 
 def header_version(root):
     with open(os.path.join(root, HEADER), encoding="utf-8") as f:
-        match = HEADER_LINE.search(f.read())
+        text = f.read()
+    match = HEADER_LINE.search(text)
     if not match:
         sys.exit(f"version: {HEADER} has no kPluginVersion = \"A.B.C.D\";")
+    # CMake and the workflow take the first line that names it, the compiler
+    # the one that is code: a second line (a comment, say) could differ.
+    if text.count("kPluginVersion") != 1:
+        sys.exit(f"version: {HEADER} names kPluginVersion more than once")
     return match.group(2)
 
 

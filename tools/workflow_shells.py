@@ -93,6 +93,9 @@ class Reader:
             raise NotUnderstood("a ${ } that is not a variable's name")
         elif rest.startswith("("):
             raise NotUnderstood("a $( ) subexpression")
+        elif plain and shell == "pwsh" and rest[plain.end():plain.end() + 1] == ":":
+            raise NotUnderstood(f"${plain.group(0)}: (pwsh reads a scope or drive before ':'; "
+                                f"write ${{{plain.group(0)}}}:)")
         elif plain:
             read, length = ("var", plain.group(0)), plain.end()
         elif shell == "pwsh" and rest[:1] in ("?", "$", "^"):
@@ -102,6 +105,14 @@ class Reader:
         word.reads.append(read)
         word.text += self.take(1 + length)
         return True
+
+
+def literal_dollar(reader, word):
+    """A `$` that the shell passes on as it is (in single quotes, or escaped):
+    noted when a name follows, since it reads like a variable that is not."""
+    match = re.match(r"\$(?:env:|\{)?(" + NAME.pattern + ")", reader.text[reader.at - 1:])
+    if match:
+        word.reads.append(("literal", match.group(1)))
 
 
 def single_quoted(reader, word, shell):
@@ -116,6 +127,8 @@ def single_quoted(reader, word, shell):
                 word.text += reader.take()
                 continue
             return
+        if c == "$":
+            literal_dollar(reader, word)
         word.text += c
 
 
@@ -135,7 +148,9 @@ def double_quoted(reader, word, shell):
             return
         if c == escape:
             reader.take()
-            word.text += reader.take()
+            if reader.take() == "$":
+                literal_dollar(reader, word)
+            word.text += reader.text[reader.at - 1]
         elif c == "`" and shell == "bash":
             raise NotUnderstood("a `command` substitution")
         elif c == "$" and reader.variable(word, shell):
@@ -182,14 +197,13 @@ def word(reader, shell, operators):
             double_quoted(reader, w, shell)
         elif c == "$" and reader.variable(w, shell):
             pass
-        elif shell == "bash" and c == "\\":
+        elif (shell == "bash" and c == "\\") or (shell == "pwsh" and c == "`"):
             reader.take()
-            w.text += reader.take()
+            if reader.take() == "$":
+                literal_dollar(reader, w)
+            w.text += reader.text[reader.at - 1]
         elif shell == "bash" and c == "`":
             raise NotUnderstood("a `command` substitution")
-        elif shell == "pwsh" and c == "`":
-            reader.take()
-            w.text += reader.take()
         else:
             w.text += reader.take()
 
@@ -225,7 +239,8 @@ def block(items, at, shell, closing):
 
 
 def if_statement(items, at, shell, commands):
-    """pwsh: if (condition) { block } [elseif (condition) { block }] [else { block }]"""
+    """pwsh: if (condition) { block } [elseif (condition) { block }]"""
+    earlier = None
     while True:
         if at >= len(items) or items[at] != ("op", "("):
             raise NotUnderstood("an if without its (condition)")
@@ -241,7 +256,9 @@ def if_statement(items, at, shell, commands):
         if at >= len(items):
             raise NotUnderstood("an unclosed (")
         condition = [value for kind, value in items[start + 1:at] if kind == "word"]
-        commands.append(Command(condition, kind="condition"))
+        # An elseif's condition runs only when the ones before it were false.
+        commands.append(Command(condition, kind="condition", guard=earlier))
+        earlier = commands[-1]
         at = skip_lines(items, at + 1)
         if at >= len(items) or items[at] != ("op", "{"):
             raise NotUnderstood("an if without its { block }")

@@ -421,6 +421,100 @@ def cases(v):
             "        run: cmake --build --preset bakkesmod\n",
             "        run: |\n          cmake --build --preset bakkesmod\n"
             "          git -C bakkesmodsdk log -1 --format=%H\n", "runs cmake before another command"),
+        # Words the shell passes on as they are, and ifs around what must run.
+        one("the tag check's version in single quotes", WORKFLOW, '-cne "v$env:DLL_VERSION"',
+            "-cne 'v$env:DLL_VERSION'", "writes $DLL_VERSION where pwsh does not read it as a variable"),
+        one("a published file in single quotes", WORKFLOW, '"release/TallyLoomMMR-$DLL_VERSION.zip"',
+            "'release/TallyLoomMMR-$DLL_VERSION.zip'", "writes $DLL_VERSION where bash does not read it"),
+        one("the tag escaped", WORKFLOW, 'gh release create "$GITHUB_REF_NAME"',
+            'gh release create "\\$GITHUB_REF_NAME"', "writes $GITHUB_REF_NAME where bash does not read it"),
+        one("a pwsh variable read as a drive", WORKFLOW, 'at $commit"', 'at $commit:"',
+            "$commit: (pwsh reads a scope or drive"),
+        one("the tag check inside an if that never runs", WORKFLOW,
+            '          if ($env:GITHUB_REF_NAME -cne "v$env:DLL_VERSION") {\n',
+            '          if ($false) { }\n          elseif ($env:GITHUB_REF_NAME -cne "v$env:DLL_VERSION") {\n',
+            "has an if inside another if, or an elseif"),
+        ("the DLL check under an if",
+         [(WORKFLOW, "        run: >-\n          ./tools/check-windows-dll.ps1",
+           "        run: >-\n          if ($env:GITHUB_REPOSITORY -ceq 'me/fork') {\n          "
+           "./tools/check-windows-dll.ps1"),
+          (WORKFLOW, "-Product $env:DLL_PRODUCT\n", "-Product $env:DLL_PRODUCT }\n")],
+         "runs ./tools/check-windows-dll.ps1 under an if"),
+        one("GITHUB_ENV written over", WORKFLOW, '            Set-Content -Path "$env:DLL_DIR/BUILT-AGAINST.txt"\n',
+            '            Set-Content -Path "$env:DLL_DIR/BUILT-AGAINST.txt"\n'
+            "          'DLL_VERSION=0.0.0.0' | Set-Content -Path $env:GITHUB_ENV\n",
+            "writes GITHUB_ENV with Set-Content"),
+        one("DLL_DIR moved through GITHUB_ENV", WORKFLOW,
+            '          "version=$version" | Out-File',
+            '          "DLL_DIR=build" | Out-File -FilePath $env:GITHUB_ENV -Append -Encoding utf8\n'
+            '          "version=$version" | Out-File', "writes DLL_DIR to GITHUB_ENV"),
+        # What GitHub itself refuses or reads otherwise.
+        one("tags that GitHub reads as optional characters", WORKFLOW, "  push:\n",
+            "  push:\n    tags: ['v?.?.?.?']\n", "push.tags does not match"),
+        one("tags as one text", WORKFLOW, "  push:\n", "  push:\n    tags: release-*\n",
+            "push.tags does not match"),
+        one("tags and tags-ignore both", WORKFLOW, "  push:\n",
+            "  push:\n    tags: ['v*']\n    tags-ignore: ['v*-rc']\n", "both tags and tags-ignore"),
+        one("two steps with one id", WORKFLOW, "      - name: Build the Release configuration\n",
+            "      - name: Build the Release configuration\n        id: version\n", "the same id"),
+        one("a job that needs no job", WORKFLOW, "needs: [linux-tests, windows-dll, pack]",
+            "needs: [linux-tests, windows-dll, pack, tests]", "needs tests, which is no job"),
+        ("the project checked out after the SDK",
+         [(WORKFLOW, f"      - name: Check out the project\n        uses: {CHECKOUT}\n\n      - name: Read",
+           "      - name: Read"),
+          (WORKFLOW, "      - name: Unpack the host's", f"      - name: Check out the project\n        uses: "
+           f"{CHECKOUT}\n\n      - name: Unpack the host's")],
+         "checks out the project after another step"),
+        one("the SDK folder at the drive's root", WORKFLOW, "-DBAKKESMOD_SDK_DIR=${{ github.workspace }}/",
+            "-DBAKKESMOD_SDK_DIR=/", "BAKKESMOD_SDK_DIR is /bakkesmodsdk"),
+        one("an upload that passes without its files by default", WORKFLOW,
+            "          if-no-files-found: error\n", "", "leaves if-no-files-found at its default 'warn'"),
+        one("the artefact without the PDB by exclusion", WORKFLOW,
+            "            ${{ env.DLL_DIR }}/BUILT-AGAINST.txt\n",
+            "            ${{ env.DLL_DIR }}/BUILT-AGAINST.txt\n            !${{ env.DLL_DIR }}/*.pdb\n",
+            "also keeps !build-bakkesmod/bin/Release/*.pdb"),
+        one("a runner moving to another Visual Studio", WORKFLOW, "runs-on: windows-2022",
+            "runs-on: windows-2025", "has runs-on: 'windows-2025'"),
+        (".github/workflows holding a second publisher",
+         [(".github/workflows/release.yml", None, "on: push\njobs: {}\n")],
+         "the workflows hold release.yml, which this check does not model"),
+        # The build's own files, read as CMake and the presets read them.
+        one("an older CMake policy for the PDB", "CMakeLists.txt", "cmake_minimum_required(VERSION 3.25)",
+            "cmake_minimum_required(VERSION 3.22)", "cmake_minimum_required is below 3.25"),
+        one("the runtime commented out", "cmake/CompilerFlags.cmake",
+            "set(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreaded)", "# set(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreaded)",
+            "does not choose the static runtime"),
+        one("the runtime chosen again", "CMakeLists.txt", "include(cmake/Dependencies.cmake)\n",
+            "include(cmake/Dependencies.cmake)\nset(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreadedDLL)\n",
+            "more than once"),
+        one("a PDB that points at the objects", "cmake/CompilerFlags.cmake", "/DEBUG /OPT:REF /OPT:ICF",
+            "/DEBUG:FASTLINK /OPT:REF /OPT:ICF", "a PDB that holds the symbols itself"),
+        one("a packaged {fmt} after all", "cmake/Dependencies.cmake", "FetchContent_Declare(fmt",
+            "FetchContent_Declare(fmt FIND_PACKAGE_ARGS 9 CONFIG", "packaged {fmt}"),
+        one("the DLL's folder set twice", "CMakeLists.txt", "include(cmake/CompilerFlags.cmake)\n",
+            "include(cmake/CompilerFlags.cmake)\nset(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/x)\n",
+            "sets no CMAKE_RUNTIME_OUTPUT_DIRECTORY"),
+        one("release flags in the preset", PRESETS, '"CMAKE_CONFIGURATION_TYPES": "Release",',
+            '"CMAKE_CONFIGURATION_TYPES": "Release",\n        "CMAKE_CXX_FLAGS_RELEASE": "/O2",',
+            "cacheVariables has CMAKE_CXX_FLAGS_RELEASE"),
+        one("a build preset of one target", PRESETS, '"configurePreset": "bakkesmod",\n      "configuration": "Release",',
+            '"configurePreset": "bakkesmod",\n      "configuration": "Release",\n      "targets": ["x"],',
+            "the bakkesmod build preset has targets"),
+        one("the build preset on another configuration", PRESETS,
+            '"name": "bakkesmod",\n      "configurePreset": "bakkesmod",',
+            '"name": "bakkesmod",\n      "configurePreset": "windows",', "has configurePreset 'windows'"),
+        one("the version named twice in its header", "plugin/PluginVersion.h", "inline constexpr const char* kPluginVersion",
+            '// was kPluginVersion = "1.0.0.0";\ninline constexpr const char* kPluginVersion',
+            "names kPluginVersion more than once"),
+        # Shapes it does not expect fail by name, never with a traceback.
+        one("a workflow that is a list", WORKFLOW, "name: Windows DLL\n", "- name: Windows DLL\n- x: 1\n",
+            "the workflow"),
+        one("jobs as a list", WORKFLOW, "\njobs:\n", "\njobs: [windows-dll]\nold-jobs:\n",
+            "have a shape this check does not model"),
+        one("a step's env as a text", WORKFLOW, PUBLISH_ENV, "        env: GH_TOKEN\n", "has env"),
+        one("presets that are not JSON", PRESETS, '"version": 3,', '"version": 3,,', "cannot be read as presets"),
+        one("a workflow that is not YAML", WORKFLOW, "name: Windows DLL\n", "name: Windows DLL\n\t- x\n",
+            "the workflow cannot be read"),
         one("a line it cannot read", WORKFLOW, '-Dll "$env:DLL_DIR/TallyLoomMMR.dll"',
             '-Dll "$env:DLL_DIR/TallyLoomMMR.dll', "has a line this check cannot read as pwsh reads it"),
         one("a subexpression", WORKFLOW, 'Write-Host "Version $version"',
@@ -463,11 +557,19 @@ def unknown_keys(text):
     return out
 
 
-def pinned_otherwise(text):
-    """The workflow with every action at its major tag, and at its full version tag."""
+def sound_variants(text):
+    """Sound ways of writing the workflow that must pass: every action at its
+    major tag and at its full version tag, and a few common spellings."""
     return [(f"actions at {'major' if i == 0 else 'full version'} tags",
              [(WORKFLOW, pin, pin.split("@")[0] + "@" + tags[i]) for pin, tags in PINS.items()
-              for _ in range(text.count(pin))]) for i in (0, 1)]
+              for _ in range(text.count(pin))]) for i in (0, 1)] + [
+        ("the triggers as a list", [(WORKFLOW, "on:\n  push:\n  pull_request:\n  workflow_dispatch:\n",
+                                     "on: [push, pull_request, workflow_dispatch]\n")]),
+        ("the token as secrets.GITHUB_TOKEN", [(WORKFLOW, "GH_TOKEN: ${{ github.token }}",
+                                                "GH_TOKEN: ${{ secrets.GITHUB_TOKEN }}")]),
+        ("pwsh's own spellings", [(WORKFLOW, "./tools/check-windows-dll.ps1", ".\\tools\\check-windows-dll.ps1"),
+                                  (WORKFLOW, "Select-String -CaseSensitive", "select-string -CaseSensitive")]),
+    ]
 
 
 def copy_inputs(root, target):
@@ -486,12 +588,14 @@ def edited_copy(pristine, work, edits):
     shutil.rmtree(copy, ignore_errors=True)
     shutil.copytree(pristine, copy)
     for path, old, new in edits:
-        with open(os.path.join(copy, path), encoding="utf-8") as f:
-            text = f.read()
-        if old not in text:
-            return None, f"{path} no longer has {old!r}"
+        text = ""
+        if old is not None:  # None: a file of its own
+            with open(os.path.join(copy, path), encoding="utf-8") as f:
+                text = f.read()
+            if old not in text:
+                return None, f"{path} no longer has {old!r}"
         with open(os.path.join(copy, path), "w", encoding="utf-8") as f:
-            f.write(text.replace(old, new, 1))
+            f.write(text.replace(old, new, 1) if old is not None else new)
     return copy, None
 
 
@@ -504,7 +608,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="tallyloom-release-") as work:
         pristine = os.path.join(work, "pristine")
         copy_inputs(root, pristine)
-        for what, edits in [("the untouched inputs", [])] + pinned_otherwise(text):
+        for what, edits in [("the untouched inputs", [])] + sound_variants(text):
             copy, stale = edited_copy(pristine, work, edits)
             found = check_workflow.check_repository(copy)[0] if copy else [stale]
             if found:
@@ -521,7 +625,8 @@ def main():
     if failed:
         print("FAIL:\n" + "\n".join(failed), file=sys.stderr)
         sys.exit(1)
-    print(f"ok the checker catches {len(table)} broken release inputs and passes 3 sound ones")
+    print(f"ok the checker catches {len(table)} broken release inputs and passes "
+          f"{len(sound_variants(text)) + 1} sound ones")
 
 
 if __name__ == "__main__":
