@@ -115,6 +115,14 @@ def literal_dollar(reader, word):
         word.reads.append(("literal", match.group(1)))
 
 
+def escaped(reader, word):
+    """An escape character and the character it passes on as it is."""
+    reader.take()
+    if reader.take() == "$":
+        literal_dollar(reader, word)
+    word.text += reader.text[reader.at - 1]
+
+
 def single_quoted(reader, word, shell):
     reader.take()
     word.quoted = True
@@ -147,10 +155,7 @@ def double_quoted(reader, word, shell):
                 continue
             return
         if c == escape:
-            reader.take()
-            if reader.take() == "$":
-                literal_dollar(reader, word)
-            word.text += reader.text[reader.at - 1]
+            escaped(reader, word)
         elif c == "`" and shell == "bash":
             raise NotUnderstood("a `command` substitution")
         elif c == "$" and reader.variable(word, shell):
@@ -198,10 +203,7 @@ def word(reader, shell, operators):
         elif c == "$" and reader.variable(w, shell):
             pass
         elif (shell == "bash" and c == "\\") or (shell == "pwsh" and c == "`"):
-            reader.take()
-            if reader.take() == "$":
-                literal_dollar(reader, w)
-            w.text += reader.text[reader.at - 1]
+            escaped(reader, w)
         elif shell == "bash" and c == "`":
             raise NotUnderstood("a `command` substitution")
         else:
