@@ -86,6 +86,12 @@ void TallyLoomMMR::SchedulePeriodicExport() {
             ExportSnapshot(false, "Menu export");
           } else if (gameWrapper->IsInFreeplay()) {
             ExportSnapshot(false, "Freeplay poll export");
+          } else if (gameWrapper->IsInOnlineGame()) {
+            // No export, but the ratings are read into memory as an export
+            // would: the next match takes its MMR before from there, and a
+            // player who queues again from the post-match screen may see no
+            // export between the two matches.
+            CollectRankedPlaylists();
           }
         });
         // The chain goes on whatever the switches say.
