@@ -23,7 +23,7 @@ BenchPlugin::BenchPlugin() : model_(&clock_) {
   platform::Env::SetDefault(nullptr);  // the real OS: real files and clocks
   model_.time().SetFramesPerSecond(0);
   model_.console().SetLogSink([](const std::string&) {});
-  plugin_ = std::make_shared<TallyLoomMMR>();
+  plugin_ = std::make_shared<TallyLoomMMR>(throttles_);
   plugin_->cvarManager = model_.NewCVarManager(1);
   plugin_->gameWrapper = model_.NewGameWrapper(1);
   plugin_->onLoad();

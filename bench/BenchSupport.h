@@ -27,6 +27,7 @@ class BenchPlugin {
   std::filesystem::path profile_;
   platform::VirtualClock clock_;
   sdkhost::HostModel model_;
+  LibraryThrottles throttles_;
   std::shared_ptr<TallyLoomMMR> plugin_;
 };
 

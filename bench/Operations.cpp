@@ -11,6 +11,7 @@
 #include "bakkesmod/wrappers/GameWrapper.h"
 #include "bench/BenchSupport.h"
 #include "capture/HistoryLine.h"
+#include "export/ExportFiles.h"
 #include "export/ExportFolder.h"
 #include "export/SnapshotFile.h"
 #include "platform/Env.h"
@@ -135,9 +136,10 @@ class PluginExport final : public Operation {
     bench_.SetUpRatings();
     Run();
   }
-  void Run() override { bench_.plugin().ExportSnapshot(false, "Bench export"); }
+  // As the console command runs it: the plugin's whole export.
+  void Run() override { bench_.model().console().TypeIntoConsole({"tallyloom_export_mmr"}); }
   std::string Problem() override {
-    return bench_.plugin().lastExportedPlaylistCount == 7 ? "" : "export failed";
+    return bench_.plugin().Status().exportedPlaylists == 7 ? "" : "export failed";
   }
 
  private:
@@ -154,8 +156,8 @@ class PluginExportWrite final : public Operation {
                                  "2026-12-06T21:00:00")) {
     Run();
   }
-  void Run() override { bench_.plugin().WriteFileAtomically(target_, content_); }
-  std::string Problem() override { return bench_.plugin().lastError; }
+  void Run() override { error_ = WriteFileAtomically(target_, content_).value_or(""); }
+  std::string Problem() override { return error_; }
 
  private:
   static std::vector<TallyLoomPlaylistMmr> Playlists() {
@@ -164,7 +166,7 @@ class PluginExportWrite final : public Operation {
     return playlists;
   }
   BenchPlugin bench_;
-  std::string target_, content_;
+  std::string target_, content_, error_;
 };
 
 // --- The history append -------------------------------------------------------------
@@ -220,15 +222,16 @@ class PluginAppend final : public Operation {
     FillHistory(bench_.ExportFolder() / "bakkesmod_match_history.jsonl", file_bytes);
   }
   void Run() override {
-    bench_.plugin().AppendMatchHistory(capture_, TallyLoomDeltaState::Pending, std::nullopt, false);
+    error_ = AppendMatchHistoryLine(
+                 ComposeHistoryLine(capture_, TallyLoomDeltaState::Pending, std::nullopt, false))
+                 .value_or("");
   }
-  std::string Problem() override {
-    return bench_.plugin().lastError.empty() ? "" : bench_.plugin().lastError;
-  }
+  std::string Problem() override { return error_; }
 
  private:
   BenchPlugin bench_;
   TallyLoomPendingMatchCapture capture_;
+  std::string error_;
 };
 
 }  // namespace

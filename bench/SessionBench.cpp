@@ -100,7 +100,7 @@ void BM_MatchMemory(benchmark::State& state) {
     state.counters["peak_rss_kib_after_100"] = static_cast<double>(after100);
     state.counters["peak_rss_kib_after_10000"] = static_cast<double>(after10000);
     state.counters["growth_kib"] = static_cast<double>(after10000 - after100);
-    state.counters["pending_at_end"] = static_cast<double>(bench.plugin().pendingCaptures.size());
+    state.counters["pending_at_end"] = static_cast<double>(bench.plugin().Status().pendingCaptures);
   }
 }
 BENCHMARK(BM_MatchMemory)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -12,8 +12,19 @@ enum class TallyLoomDeltaState : int {
   Unknown = 2,  // finalised without a trustworthy delta
 };
 
-// "pending", "exact", and "unknown" for every other value.
-const char* DeltaStateText(TallyLoomDeltaState state);
+// "pending", "exact", and "unknown" for every other value (read from a
+// damaged record).
+inline const char* DeltaStateText(TallyLoomDeltaState state) {
+  switch (state) {
+    case TallyLoomDeltaState::Pending:
+      return "pending";
+    case TallyLoomDeltaState::Exact:
+      return "exact";
+    case TallyLoomDeltaState::Unknown:
+      break;
+  }
+  return "unknown";
+}
 
 struct TallyLoomPendingMatchCapture {
   std::int32_t playlistId = 0;

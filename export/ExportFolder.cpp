@@ -19,14 +19,6 @@ std::string ProfileFolder() {
 
 std::string GetExportFolder() { return ProfileFolder() + platform::kPathSeparator + ".tallyloom"; }
 
-FolderAfterFailedOpen CheckFolderAfterFailedOpen(const platform::Status& open,
-                                                 platform::Status* folder) {
-  *folder = platform::Env::Default()->CreateDirectories(GetExportFolder());
-  if (!folder->ok()) return FolderAfterFailedOpen::kFolderFailed;
-  return open.IsNotFound() ? FolderAfterFailedOpen::kTryOpenAgain
-                           : FolderAfterFailedOpen::kOpenFailed;
-}
-
 std::string ExportFilePath(const char* fileName) {
   return GetExportFolder() + platform::kPathSeparator + fileName;
 }

@@ -38,6 +38,17 @@ std::optional<std::int32_t> RoundMmrReading(float reading) {
   return whole;
 }
 
+std::optional<std::int32_t> TrustedMmr(bool playlistSynced, bool serviceSyncing, float reading) {
+  if (!playlistSynced && serviceSyncing) return std::nullopt;
+  return RoundMmrReading(reading);
+}
+
+std::optional<std::string> PlayerIdOf(std::string idText, std::uint64_t numericId) {
+  if (idText.empty() && numericId != 0) idText = std::to_string(numericId);
+  if (idText.empty() || idText == "0") return std::nullopt;
+  return idText;
+}
+
 std::string PlatformOfPlayerId(const std::string& playerId) {
   const bool steamLength = playerId.size() >= 15 && playerId.size() <= 20;
   const bool allDigits =

@@ -16,5 +16,13 @@ std::string GetPlaylistName(std::int32_t playlistId);
 // for 32 bits, or below 1 after rounding half away from zero give nothing.
 std::optional<std::int32_t> RoundMmrReading(float reading);
 
+// The MMR the plugin trusts from one reading: an unsynced playlist only while
+// no sync is running, then the reading as RoundMmrReading takes it.
+std::optional<std::int32_t> TrustedMmr(bool playlistSynced, bool serviceSyncing, float reading);
+
+// The player id from the game's unique id: its text form, else the decimal
+// digits of its numeric id; nothing when that is empty or "0".
+std::optional<std::string> PlayerIdOf(std::string idText, std::uint64_t numericId);
+
 // "steam" for an id of 15 to 20 decimal digits, "epic" for anything else.
 std::string PlatformOfPlayerId(const std::string& playerId);

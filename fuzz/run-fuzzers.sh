@@ -19,7 +19,7 @@ mkdir -p "$out"
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -I"$root" -I"$root/host" -I"$root/sdk/include")
 plugin=("$root"/export/JsonText.cpp "$root"/export/SnapshotFile.cpp
-        "$root"/capture/HistoryLine.cpp "$root"/capture/DeltaState.cpp)
+        "$root"/capture/HistoryLine.cpp)
 # The script's commands see the model's headers; nothing of the model is linked.
 script=("$root"/host/script/Arguments.cpp "$root"/host/script/Command.cpp
         "$root"/host/script/ScriptReader.cpp "$root"/host/script/ScriptWords.cpp)

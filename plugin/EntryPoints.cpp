@@ -16,20 +16,29 @@
 
 namespace {
 
-// Owns the plugin object; its address is what the host keeps. Made from the
+// What the library holds while it is loaded: the one plugin object, and the
+// throttles that outlive it (LibraryThrottles, in TallyLoomMMR.h). The object is owned by a
+// shared pointer whose address is what the host keeps; it is made from the
 // TallyLoomMMR pointer itself, so the object is destroyed as a TallyLoomMMR
 // even though the host sees it through a base without a virtual destructor.
-std::shared_ptr<TallyLoomMMR> pluginSingleton;
+// The plugin goes before the throttles it refers to.
+struct Library {
+  LibraryThrottles throttles;
+  std::shared_ptr<TallyLoomMMR> plugin;
+};
+Library library;
 
 }  // namespace
 
 TALLYLOOM_EXPORT std::uintptr_t getPlugin() {
-  if (!pluginSingleton) pluginSingleton = std::shared_ptr<TallyLoomMMR>(new TallyLoomMMR());
-  return reinterpret_cast<std::uintptr_t>(&pluginSingleton);
+  if (!library.plugin) {
+    library.plugin = std::shared_ptr<TallyLoomMMR>(new TallyLoomMMR(library.throttles));
+  }
+  return reinterpret_cast<std::uintptr_t>(&library.plugin);
 }
 
 TALLYLOOM_EXPORT void deleteMe() {
-  if (pluginSingleton) pluginSingleton.reset();
+  if (library.plugin) library.plugin.reset();
 }
 
 // Filled member by member as the host declares the record; the padding of a

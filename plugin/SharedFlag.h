@@ -9,3 +9,7 @@
 inline bool ReadSharedFlag(const std::shared_ptr<bool>& flag) {
   return std::atomic_ref<bool>(*flag).load(std::memory_order_acquire);
 }
+
+inline void WriteSharedFlag(const std::shared_ptr<bool>& flag, bool value) {
+  std::atomic_ref<bool>(*flag).store(value, std::memory_order_release);
+}

@@ -1,69 +1,38 @@
+// How every part of the plugin reaches the host: the two switches, log
+// lines, timers, and the guard that every callback goes through.
 #include "plugin/TallyLoomMMR.h"
 
-#include <exception>
+#include <fmt/format.h>
 
-#include "export/Timestamp.h"
-#include "plugin/HookNames.h"
-#include "plugin/PluginLog.h"
 #include "plugin/SharedFlag.h"
 
-void TallyLoomMMR::onLoad() {
-  RunEntry([this] {
-    globalCvarManager = cvarManager;
-    loadedAt = CurrentTimestamp();
-    RegisterCvars();
-    RegisterHooks();
-    ScheduleStartupExport();
-    SchedulePeriodicExport();
-    Log("Installed and loaded. Automatic export is ready.");
-  });
+bool TallyLoomMMR::IsEnabled() const { return ReadSharedFlag(enabled_); }
+
+bool TallyLoomMMR::IsAutoExportOn() const { return ReadSharedFlag(autoExportEnabled_); }
+
+void TallyLoomMMR::Log(const std::string& message) {
+  tab_.Update([&](TabRows& rows) { rows.statusMessage = message; });
+  if (consoleReady_.load(std::memory_order_acquire)) {
+    cvarManager->log(fmt::format("TallyLoom MMR: {}", message));
+  }
 }
 
-void TallyLoomMMR::onUnload() {
-  // Timers stay armed: the liveness guard makes them harmless once the
-  // object is gone, and they still act while it lives, as the host expects.
-  RunEntry([this] {
-    gameWrapper->UnregisterDrawables();
-    for (const char* event : kHookedEvents) gameWrapper->UnhookEvent(event);
-  });
+void TallyLoomMMR::LogError(const std::string& message, ErrorKind kind) {
+  tab_.Update([&](TabRows& rows) { rows.Fail(message, kind); });
+  if (consoleReady_.load(std::memory_order_acquire)) {
+    cvarManager->log(fmt::format("TallyLoom MMR error: {}", message));
+  }
 }
 
-bool TallyLoomMMR::IsEnabled() const { return !enabled || ReadSharedFlag(enabled); }
-
-bool TallyLoomMMR::IsAutoExportOn() const {
-  return autoExportEnabled && ReadSharedFlag(autoExportEnabled);
+void TallyLoomMMR::ReportUnexpected(const char* what) noexcept {
+  try {
+    LogError(what ? fmt::format("Unexpected failure: {}", what) : "Unexpected failure.");
+  } catch (...) {
+    // Not even the report could be made; the host must still not see it.
+  }
 }
 
-void TallyLoomMMR::SetGuardedTimeout(std::function<void()> callback, float seconds) {
+void TallyLoomMMR::SetGuardedTimeout(std::function<void()> callback, TimerDelay delay) {
   gameWrapper->SetTimeout(Guarded([callback = std::move(callback)](GameWrapper*) { callback(); }),
-                          seconds);
-}
-
-void TallyLoomMMR::RunEntry(const std::function<void()>& body) {
-  std::lock_guard lock(entryMutex_);
-  try {
-    body();
-  } catch (...) {
-    try {
-      RecordUnexpectedFailure(std::current_exception()).Write();
-    } catch (...) {
-    }
-  }
-}
-
-void TallyLoomMMR::RunUnlocked(const std::function<void()>& body) {
-  PendingConsoleLine report;
-  try {
-    body();
-  } catch (...) {
-    try {
-      std::lock_guard lock(entryMutex_);
-      report = RecordUnexpectedFailure(std::current_exception());
-    } catch (...) {
-    }
-  }
-  try {
-    report.Write();
-  } catch (...) {
-  }
+                          delay.count());
 }

@@ -15,6 +15,7 @@ class FaultyFile final : public WritableFile {
       : env_(env), file_(std::move(file)) {}
 
   Status Append(std::string_view bytes) override {
+    env_->WaitIfHeld();
     if (env_->ShouldFail(FaultOp::kCrash)) {
       file_->Append(bytes.substr(0, bytes.size() / 2));
       // What the process printed so far is kept; nothing of it runs on.
@@ -60,6 +61,31 @@ void FaultInjectionEnv::Clear() {
 int FaultInjectionEnv::InjectedCount() const {
   std::lock_guard lock(mutex_);
   return injected_;
+}
+
+void FaultInjectionEnv::HoldNextWrite() {
+  std::lock_guard lock(mutex_);
+  hold_ = Hold::kArmed;
+}
+
+void FaultInjectionEnv::WaitForHeldWrite() {
+  std::unique_lock lock(mutex_);
+  hold_changed_.wait(lock, [this] { return hold_ == Hold::kWaiting; });
+}
+
+void FaultInjectionEnv::ReleaseHeldWrite() {
+  std::lock_guard lock(mutex_);
+  hold_ = Hold::kReleased;
+  hold_changed_.notify_all();
+}
+
+void FaultInjectionEnv::WaitIfHeld() {
+  std::unique_lock lock(mutex_);
+  if (hold_ != Hold::kArmed) return;
+  hold_ = Hold::kWaiting;
+  hold_changed_.notify_all();
+  hold_changed_.wait(lock, [this] { return hold_ == Hold::kReleased; });
+  hold_ = Hold::kNone;
 }
 
 bool FaultInjectionEnv::ShouldFail(FaultOp op) {

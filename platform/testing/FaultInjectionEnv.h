@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <mutex>
 
 #include "platform/Env.h"
@@ -27,6 +28,13 @@ class FaultInjectionEnv : public EnvWrapper {
   // How many faults have been injected so far (for tests that count them).
   int InjectedCount() const;
 
+  // The next file write waits, before it writes anything, until
+  // ReleaseHeldWrite; WaitForHeldWrite returns once it waits. For tests of
+  // what other threads can do while a write is under way.
+  void HoldNextWrite();
+  void WaitForHeldWrite();
+  void ReleaseHeldWrite();
+
   Status CreateDirectories(const std::string& path) override;
   Status NewWritableFile(const std::string& path, OpenMode mode,
                          std::unique_ptr<WritableFile>* result) override;
@@ -34,12 +42,16 @@ class FaultInjectionEnv : public EnvWrapper {
 
   // Used by the files this Env opens.
   bool ShouldFail(FaultOp op);
+  void WaitIfHeld();
 
  private:
   enum class Armed { kNo, kOnce, kAlways };
   mutable std::mutex mutex_;
   std::array<Armed, kFaultOpCount> armed_{};
   int injected_ = 0;
+  enum class Hold { kNone, kArmed, kWaiting, kReleased };
+  Hold hold_ = Hold::kNone;
+  std::condition_variable hold_changed_;
 };
 
 }  // namespace platform

@@ -14,7 +14,7 @@ std::int64_t VirtualClockEnv::NowUnixSeconds() {
 }
 
 std::int64_t VirtualClockEnv::MonotonicNanos() {
-  return VirtualClock::kMonotonicOrigin + monotonic_offset_ + clock_->NowNanos();
+  return VirtualClock::kMonotonicOrigin + clock_->NowNanos();
 }
 
 }  // namespace platform

@@ -25,14 +25,8 @@ class VirtualClock {
 
 class VirtualClockEnv : public EnvWrapper {
  public:
-  // `monotonic_offset` moves the monotonic clock further from zero, for
-  // processes that run several virtual sessions one after another.
-  VirtualClockEnv(Env* target, const VirtualClock* clock, std::int64_t wall_start_unix_seconds,
-                  std::int64_t monotonic_offset = 0)
-      : EnvWrapper(target),
-        clock_(clock),
-        wall_start_(wall_start_unix_seconds),
-        monotonic_offset_(monotonic_offset) {}
+  VirtualClockEnv(Env* target, const VirtualClock* clock, std::int64_t wall_start_unix_seconds)
+      : EnvWrapper(target), clock_(clock), wall_start_(wall_start_unix_seconds) {}
 
   std::int64_t NowUnixSeconds() override;
   std::int64_t MonotonicNanos() override;
@@ -40,7 +34,6 @@ class VirtualClockEnv : public EnvWrapper {
  private:
   const VirtualClock* clock_;
   std::int64_t wall_start_;
-  std::int64_t monotonic_offset_;
 };
 
 }  // namespace platform

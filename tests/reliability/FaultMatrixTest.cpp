@@ -26,7 +26,6 @@
 
 #include "plugin/HookNames.h"
 #include "tests/reliability/FileChecks.h"
-#include "tests/reliability/SessionClock.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
@@ -108,13 +107,19 @@ std::optional<std::string> ReadIfPresent(const std::filesystem::path& path) {
 // the same write); the kind of open tells the writer. At the write a plan
 // names, it arms the harness's fault injection, and it clears it once the
 // plan's run is over.
-class WriteObserver : public reliability::LaterSessionEnv {
+class WriteObserver : public platform::EnvWrapper {
  public:
+  // Wraps and replaces the harness's environment for its lifetime.
   WriteObserver(PluginHarness* harness, std::optional<FaultPlan> plan)
-      : harness_(harness), plan_(plan) {}
+      : EnvWrapper(platform::Env::Default()), harness_(harness), plan_(plan) {
+    platform::Env::SetDefault(this);
+  }
+  ~WriteObserver() override { platform::Env::SetDefault(target()); }
+  WriteObserver(const WriteObserver&) = delete;
+  WriteObserver& operator=(const WriteObserver&) = delete;
 
   platform::Status CreateDirectories(const std::string& path) override {
-    platform::Status status = LaterSessionEnv::CreateDirectories(path);
+    platform::Status status = EnvWrapper::CreateDirectories(path);
     // Only a folder made after an open that missed it brings the open again.
     opens_again_ = missed_folder_ && status.ok();
     return status;
@@ -124,7 +129,7 @@ class WriteObserver : public reliability::LaterSessionEnv {
                                    std::unique_ptr<platform::WritableFile>* result) override {
     if (!opens_again_) BeginWrite(path, mode);
     opens_again_ = false;
-    platform::Status status = LaterSessionEnv::NewWritableFile(path, mode, result);
+    platform::Status status = EnvWrapper::NewWritableFile(path, mode, result);
     missed_folder_ = status.IsNotFound();
     return status;
   }
@@ -291,13 +296,13 @@ SessionRun PlaySession(std::optional<FaultPlan> plan) {
     view.snapshot = ReadIfPresent(harness.ExportFolder() / "bakkesmod_mmr.json");
     view.history =
         ReadIfPresent(harness.ExportFolder() / "bakkesmod_match_history.jsonl").value_or("");
-    view.lastError = harness.plugin()->lastError;
+    view.lastError = harness.plugin()->Status().lastError;
     view.console = harness.console();
     view.writes = observer.writes().size();
-    view.pendingCaptures = harness.plugin()->pendingCaptures.size();
-    view.lastKnownMmr.insert(harness.plugin()->lastKnownMmr.begin(),
-                             harness.plugin()->lastKnownMmr.end());
-    view.lastMatchCapture = harness.plugin()->lastMatchCapture;
+    view.pendingCaptures = harness.plugin()->Status().pendingCaptures;
+    const auto& remembered = harness.plugin()->Captures().remembered();
+    view.lastKnownMmr.insert(remembered.begin(), remembered.end());
+    view.lastMatchCapture = harness.plugin()->Status().lastMatchCapture;
     run.steps.push_back(std::move(view));
   }
   run.writes = observer.writes();

@@ -15,7 +15,6 @@
 
 #include "plugin/HookNames.h"
 #include "tests/reliability/FileChecks.h"
-#include "tests/reliability/SessionClock.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
@@ -75,7 +74,6 @@ Files ReadFiles(const fs::path& folder) {
 const Files& OrdinaryFiles() {
   static const Files files = [] {
     PluginHarness h;
-    reliability::LaterSessionEnv clock;
     Session(h).PlayAll();
     return ReadFiles(h.ExportFolder());
   }();
@@ -133,7 +131,6 @@ class HostileEnvironmentTest : public ::testing::Test {
   void UseProfile(const fs::path& folder) { setenv("USERPROFILE", folder.c_str(), 1); }
 
   PluginHarness h_;
-  reliability::LaterSessionEnv clock_;
   Session session_{h_};
   std::string saved_home_;
   fs::path saved_cwd_;
@@ -157,7 +154,7 @@ TEST_F(HostileEnvironmentTest, EmptyProfileWritesAtTheRootOfTheDrive) {
   const Files files = ReadFiles(h_.profile() / "drive" / ".tallyloom");
   EXPECT_EQ(files.snapshot, OrdinaryFiles().snapshot);
   EXPECT_EQ(files.history, OrdinaryFiles().history);
-  EXPECT_EQ(h_.plugin()->lastError, "");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "");
 }
 
 TEST_F(HostileEnvironmentTest, HomeOnlyAndNeitherVariable) {
@@ -176,7 +173,7 @@ TEST_F(HostileEnvironmentTest, HomeOnlyAndNeitherVariable) {
   session_.RatingSyncs();
   EXPECT_EQ(PluginHarness::ReadFile(h_.profile() / "game" / ".tallyloom" / kHistory),
             OrdinaryFiles().history);
-  EXPECT_EQ(h_.plugin()->lastError, "");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "");
 }
 
 TEST_F(HostileEnvironmentTest, ProfileThatIsAFileUntilThePlayerFixesIt) {
@@ -184,9 +181,9 @@ TEST_F(HostileEnvironmentTest, ProfileThatIsAFileUntilThePlayerFixesIt) {
   UseProfile(h_.profile() / "blocked");
   session_.Start();
   session_.Export();
-  EXPECT_EQ(h_.plugin()->lastError, "Failed to create TallyLoom folder: Not a directory");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "Failed to create TallyLoom folder: Not a directory");
   session_.MatchEnds();
-  EXPECT_EQ(h_.plugin()->lastError,
+  EXPECT_EQ(h_.plugin()->Status().lastError,
             "Failed to create TallyLoom folder for match history: Not a directory");
 
   // The folder is looked up afresh for every write: no reload needed.
@@ -198,7 +195,7 @@ TEST_F(HostileEnvironmentTest, ProfileThatIsAFileUntilThePlayerFixesIt) {
   const std::string& ordinary = OrdinaryFiles().history;
   EXPECT_EQ(files.history, ordinary.substr(ordinary.find("\r\n") + 2));
   EXPECT_EQ(reliability::SnapshotProblem(files.snapshot), "");
-  EXPECT_EQ(h_.plugin()->lastError, "");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "");
   EXPECT_EQ(h_.console(),
             (std::vector<std::string>{
                 "TallyLoom MMR error: Failed to create TallyLoom folder: Not a directory",
@@ -231,20 +228,21 @@ TEST_F(HostileEnvironmentTest, VeryLongProfilePaths) {
   const fs::path nearLimit = LongPath(h_.profile(), 4070);
   UseProfile(nearLimit);
   session_.Export();
-  EXPECT_EQ(h_.plugin()->lastError,
+  EXPECT_EQ(h_.plugin()->Status().lastError,
             "Failed to open " + (nearLimit / ".tallyloom" / kSnapshot).string());
   session_.MatchEnds();
-  EXPECT_EQ(h_.plugin()->lastError, "Failed to append TallyLoom match history.");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "Failed to append TallyLoom match history.");
 
   // The folder itself is too long, or one name in it is.
   UseProfile(LongPath(h_.profile(), 5000));
   session_.Export();
-  EXPECT_EQ(h_.plugin()->lastError, "Failed to create TallyLoom folder: File name too long");
+  EXPECT_EQ(h_.plugin()->Status().lastError,
+            "Failed to create TallyLoom folder: File name too long");
   UseProfile(h_.profile() / std::string(300, 'n'));
   session_.RatingSyncs();
-  EXPECT_EQ(h_.plugin()->lastError,
+  EXPECT_EQ(h_.plugin()->Status().lastError,
             "Failed to create TallyLoom folder for match history: File name too long");
-  EXPECT_EQ(h_.plugin()->pendingCaptures.size(), 0u);  // the capture finished all the same
+  EXPECT_EQ(h_.plugin()->Status().pendingCaptures, 0u);  // the capture finished all the same
 }
 
 // UTF-8 (a CJK user name and an emoji), and a Latin-1 byte that is not
@@ -258,7 +256,7 @@ TEST_P(HostileProfileNameTest, BothFilesAsInAnyProfile) {
   const Files files = ReadFiles(h_.profile() / GetParam() / ".tallyloom");
   EXPECT_EQ(files.snapshot, OrdinaryFiles().snapshot);
   EXPECT_EQ(files.history, OrdinaryFiles().history);
-  EXPECT_EQ(h_.plugin()->lastError, "");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(OutsideAscii, HostileProfileNameTest,
@@ -288,10 +286,10 @@ TEST_F(HostileEnvironmentTest, FolderDeletedOrReplacedWhileTheGameRuns) {
   fs::remove_all(h_.ExportFolder());
   PluginHarness::WriteFile(h_.ExportFolder(), "in the way");
   session_.Export();
-  EXPECT_EQ(h_.plugin()->lastError, "Failed to create TallyLoom folder: Not a directory");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "Failed to create TallyLoom folder: Not a directory");
   fs::remove(h_.ExportFolder());
   session_.Export();
-  EXPECT_EQ(h_.plugin()->lastError, "");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "");
   EXPECT_TRUE(fs::is_regular_file(h_.ExportFolder() / kSnapshot));
 }
 
@@ -312,11 +310,12 @@ TEST_F(HostileEnvironmentTest, StaleTemporaryFiles) {
   // target's name, and the snapshot stays as it was until it is gone.
   fs::create_directories(temporary / "inside");
   session_.Export();
-  EXPECT_EQ(h_.plugin()->lastError, "Failed to open " + (h_.ExportFolder() / kSnapshot).string());
+  EXPECT_EQ(h_.plugin()->Status().lastError,
+            "Failed to open " + (h_.ExportFolder() / kSnapshot).string());
   EXPECT_EQ(PluginHarness::ReadFile(h_.ExportFolder() / kSnapshot), snapshot);
   fs::remove_all(temporary);
   session_.Export();
-  EXPECT_EQ(h_.plugin()->lastError, "");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "");
   EXPECT_EQ(PluginHarness::ReadFile(h_.ExportFolder() / kSnapshot), snapshot);
 }
 

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "plugin/HookNames.h"
-#include "tests/reliability/SessionClock.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
@@ -40,7 +39,6 @@ class HostileGameDataTest : public ::testing::Test {
   }
 
   PluginHarness h_;
-  reliability::LaterSessionEnv clock_;
 };
 
 sdkhost::MatchSetup FourTeams(int blue, int orange, std::uint8_t local,
@@ -85,7 +83,7 @@ TEST_F(HostileGameDataTest, MoreThanTwoTeams) {
   // The winner is the local player's own extra team.
   EXPECT_EQ(Capture(FourTeams(0, 5, 2, 2)),
             Line("30", 0, 5, true, false) + Line("30", 0, 5, true, true));
-  EXPECT_EQ(h_.plugin()->lastError, "");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "");
 }
 
 TEST_F(HostileGameDataTest, TheNameNeedsTheGameItsPlayerAndTheReplicationInfo) {
@@ -124,7 +122,7 @@ TEST_F(HostileGameDataTest, TheNameNeedsTheGameItsPlayerAndTheReplicationInfo) {
     h_.model().game().SetState(state);
     EXPECT_FALSE(exportHasName()) << "no current game";
   }
-  EXPECT_EQ(h_.plugin()->lastError, "");
+  EXPECT_EQ(h_.plugin()->Status().lastError, "");
 }
 
 }  // namespace

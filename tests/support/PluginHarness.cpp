@@ -1,8 +1,5 @@
 #include "tests/support/PluginHarness.h"
 
-#include "plugin/PluginLog.h"
-
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -10,24 +7,8 @@
 
 #include <unistd.h>
 
-namespace {
-
-// The plugin's repeat window and freeplay throttle are process-wide monotonic
-// time points; each harness starts its monotonic clock a virtual day after
-// where the previous one stopped, so sessions in one process never see time
-// run backwards.
-std::atomic<std::int64_t> monotonic_high_water{0};
-
-std::int64_t NextMonotonicOffset() {
-  return monotonic_high_water.load() + 86'400LL * 1'000'000'000LL;
-}
-
-}  // namespace
-
 PluginHarness::PluginHarness()
-    : faults_(platform::NewOsEnv()),
-      env_(&faults_, &clock_, kWallStart, NextMonotonicOffset()),
-      model_(&clock_) {
+    : faults_(platform::NewOsEnv()), env_(&faults_, &clock_, kWallStart), model_(&clock_) {
   std::string pattern = (std::filesystem::temp_directory_path() / "tallyloom-test-XXXXXX").string();
   root_ = mkdtemp(pattern.data());
   profile_ = root_ / "profile";
@@ -45,11 +26,7 @@ PluginHarness::PluginHarness()
 }
 
 PluginHarness::~PluginHarness() {
-  const std::int64_t reached = env_.MonotonicNanos() - platform::VirtualClock::kMonotonicOrigin;
-  if (reached > monotonic_high_water.load()) monotonic_high_water.store(reached);
   plugin_.reset();
-  // The plugin's process-wide console handle points into this harness's host.
-  globalCvarManager.reset();
   platform::Env::SetDefault(nullptr);
   if (had_userprofile_) {
     setenv("USERPROFILE", saved_userprofile_.c_str(), 1);
@@ -61,7 +38,7 @@ PluginHarness::~PluginHarness() {
 }
 
 TallyLoomMMR& PluginHarness::Create() {
-  plugin_ = std::make_shared<TallyLoomMMR>();
+  plugin_ = std::make_shared<TallyLoomMMR>(throttles_);
   ++owner_;
   plugin_->cvarManager = model_.NewCVarManager(owner_);
   plugin_->gameWrapper = model_.NewGameWrapper(owner_);

@@ -15,24 +15,6 @@
 #include "plugin/TallyLoomMMR.h"
 #include "sdk/model/HostModel.h"
 
-// Reaches the plugin's private operations.
-struct TallyLoomMMRTestAccess {
-  static void QueuePendingMatchCapture(TallyLoomMMR& p, const TallyLoomPendingMatchCapture& c) {
-    p.QueuePendingMatchCapture(c);
-  }
-  static void AdvancePendingMatchCapture(TallyLoomMMR& p, const std::string& key) {
-    p.AdvancePendingMatchCapture(key);
-  }
-  static void FinalizePendingMatchCapture(TallyLoomMMR& p, const std::string& key,
-                                          TallyLoomDeltaState state,
-                                          const std::optional<std::int32_t>& after) {
-    p.FinalizePendingMatchCapture(key, state, after);
-  }
-  static void SetGuardedTimeout(TallyLoomMMR& p, std::function<void()> callback, float seconds) {
-    p.SetGuardedTimeout(std::move(callback), seconds);
-  }
-};
-
 class PluginHarness {
  public:
   // 2026-12-06T21:00:00 UTC at virtual time 0.
@@ -70,6 +52,8 @@ class PluginHarness {
   platform::VirtualClockEnv env_;
   sdkhost::HostModel model_;
   std::vector<std::string> console_;
+  // Kept across Unload and Load, as the library keeps them.
+  LibraryThrottles throttles_;
   std::shared_ptr<TallyLoomMMR> plugin_;
   int owner_ = 0;
   std::vector<std::shared_ptr<GameWrapper>> game_wrappers_;

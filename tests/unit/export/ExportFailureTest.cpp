@@ -52,14 +52,14 @@ TEST(ExportFailureTest, PeriodicExportsGoOnAfterAnUnexpectedFailure) {
   harness.Advance(20);  // the run at 20 s fails
   EXPECT_EQ(harness.console(),
             std::vector<std::string>{"TallyLoom MMR error: Unexpected failure: clock unavailable"});
-  EXPECT_EQ(plugin.lastError, "Unexpected failure: clock unavailable");
+  EXPECT_EQ(plugin.Status().lastError, "Unexpected failure: clock unavailable");
 
   env.throws = false;
   harness.ClearConsole();
   harness.Advance(20);  // the run at 40 s exports again
   EXPECT_EQ(harness.console(), std::vector<std::string>{
                                    "TallyLoom MMR: Automatic export exported 1 ranked playlists."});
-  EXPECT_EQ(plugin.lastExportReason, "Menu export");
+  EXPECT_EQ(plugin.Status().lastExportReason, "Menu export");
 }
 
 TEST(ExportFailureTest, AFreeplayFrameThatFailsIsReportedNotThrownAtTheHost) {
@@ -71,7 +71,7 @@ TEST(ExportFailureTest, AFreeplayFrameThatFailsIsReportedNotThrownAtTheHost) {
   env.monotonic_throws = true;
   harness.ClearConsole();
   EXPECT_NO_THROW(harness.model().registrations().DrawFrame());
-  EXPECT_EQ(plugin.lastError, "Unexpected failure: monotonic clock unavailable");
+  EXPECT_EQ(plugin.Status().lastError, "Unexpected failure: monotonic clock unavailable");
   EXPECT_EQ(harness.console(),
             std::vector<std::string>{"TallyLoom MMR error: Unexpected failure: monotonic clock "
                                      "unavailable"});

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "export/ExportFiles.h"
 #include "export/ExportFolder.h"
 #include "export/Timestamp.h"
 #include "tests/support/PluginHarness.h"
@@ -51,39 +52,32 @@ TEST_F(ExportFolderTest, TimestampIsLocalWholeSecondsWithoutZone) {
 
 class WriteFileAtomicallyTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    plugin_ = &harness_.Load();
-    target_ = harness_.ExportFolder() / "bakkesmod_mmr.json";
-  }
-  bool Write(const std::string& content) {
-    return plugin_->WriteFileAtomically(target_.string(), content);
+  void SetUp() override { target_ = harness_.ExportFolder() / "bakkesmod_mmr.json"; }
+  // Nothing on success, else the failure's text.
+  std::optional<std::string> Write(const std::string& content) {
+    return WriteFileAtomically(target_.string(), content);
   }
   PluginHarness harness_;
-  TallyLoomMMR* plugin_ = nullptr;
   std::filesystem::path target_;
 };
 
 TEST_F(WriteFileAtomicallyTest, WritesCrLfAndReplacesWhole) {
-  plugin_->lastError = "old error";
-  ASSERT_TRUE(Write("a\nb\nc\n"));
+  ASSERT_EQ(Write("a\nb\nc\n"), std::nullopt);
   EXPECT_EQ(PluginHarness::ReadFile(target_), "a\r\nb\r\nc\r\n");
-  EXPECT_EQ(plugin_->lastError, "");
-  ASSERT_TRUE(Write("short\n"));
+  ASSERT_EQ(Write("short\n"), std::nullopt);
   EXPECT_EQ(PluginHarness::ReadFile(target_), "short\r\n");
   EXPECT_FALSE(std::filesystem::exists(target_.string() + ".tmp"));
-  EXPECT_EQ(plugin_->statusMessage, "Installed and loaded. Automatic export is ready.");
 }
 
 TEST_F(WriteFileAtomicallyTest, StaleTemporaryFileIsTruncatedAndReused) {
   std::filesystem::create_directories(harness_.ExportFolder());
   PluginHarness::WriteFile(target_.string() + ".tmp", std::string(4096, 'z'));
-  ASSERT_TRUE(Write("fresh\n"));
+  ASSERT_EQ(Write("fresh\n"), std::nullopt);
   EXPECT_EQ(PluginHarness::ReadFile(target_), "fresh\r\n");
 }
 
 TEST_F(WriteFileAtomicallyTest, EveryFailureKeepsTheOldFileAndNamesTheTarget) {
-  ASSERT_TRUE(Write("old\n"));
-  const std::string folderError = "Failed to create TallyLoom folder: Input/output error";
+  ASSERT_EQ(Write("old\n"), std::nullopt);
   const struct {
     platform::FaultOp op;
     std::string text;
@@ -97,32 +91,38 @@ TEST_F(WriteFileAtomicallyTest, EveryFailureKeepsTheOldFileAndNamesTheTarget) {
   for (const auto& c : cases) {
     std::filesystem::remove(target_.string() + ".tmp");
     harness_.faults().Fail(c.op, false);
-    harness_.ClearConsole();
-    EXPECT_FALSE(Write("new content\n"));
-    EXPECT_EQ(plugin_->lastError, c.text);
-    EXPECT_EQ(harness_.console(), std::vector<std::string>{"TallyLoom MMR error: " + c.text});
+    EXPECT_EQ(Write("new content\n"), c.text);
     EXPECT_EQ(PluginHarness::ReadFile(target_), "old\r\n") << c.text;
     EXPECT_EQ(std::filesystem::exists(target_.string() + ".tmp"), c.temporary_left) << c.text;
   }
-  ASSERT_TRUE(Write("new content\n"));
+  ASSERT_EQ(Write("new content\n"), std::nullopt);
   EXPECT_EQ(PluginHarness::ReadFile(target_), "new content\r\n");
-  EXPECT_EQ(plugin_->lastError, "");
 
   // The folder is made only when it is missing, so only then can making it fail.
   std::filesystem::remove_all(target_.parent_path());
   harness_.faults().Fail(platform::FaultOp::kMkdir, false);
-  EXPECT_FALSE(Write("newer\n"));
-  EXPECT_EQ(plugin_->lastError, folderError);
+  EXPECT_EQ(Write("newer\n"), "Failed to create TallyLoom folder: Input/output error");
   EXPECT_FALSE(std::filesystem::exists(target_.parent_path()));
-  ASSERT_TRUE(Write("newer\n"));
+  ASSERT_EQ(Write("newer\n"), std::nullopt);
   EXPECT_EQ(PluginHarness::ReadFile(target_), "newer\r\n");
 }
 
 TEST_F(WriteFileAtomicallyTest, ProfileThatIsAFileFailsWithTheFileSystemsReason) {
   PluginHarness::WriteFile(harness_.profile() / "blocker", "x");
   setenv("USERPROFILE", (harness_.profile() / "blocker").c_str(), 1);
-  EXPECT_FALSE(plugin_->WriteFileAtomically(ExportFilePath(kSnapshotFileName), "x\n"));
-  EXPECT_EQ(plugin_->lastError, "Failed to create TallyLoom folder: Not a directory");
+  EXPECT_EQ(WriteFileAtomically(ExportFilePath(kSnapshotFileName), "x\n"),
+            "Failed to create TallyLoom folder: Not a directory");
+}
+
+// The history file shares the folder rule: made when the first line comes.
+TEST_F(WriteFileAtomicallyTest, TheFirstHistoryLineMakesTheFolderAndAWholeLine) {
+  ASSERT_FALSE(std::filesystem::exists(harness_.ExportFolder()));
+  ASSERT_EQ(AppendMatchHistoryLine("{\"a\":1}"), std::nullopt);
+  ASSERT_EQ(AppendMatchHistoryLine("{\"b\":2}"), std::nullopt);
+  EXPECT_EQ(PluginHarness::ReadFile(harness_.ExportFolder() / "bakkesmod_match_history.jsonl"),
+            "{\"a\":1}\r\n{\"b\":2}\r\n");
+  harness_.faults().Fail(platform::FaultOp::kWrite, false);
+  EXPECT_EQ(AppendMatchHistoryLine("{}"), "Failed to append TallyLoom match history.");
 }
 
 }  // namespace

@@ -36,51 +36,51 @@ TEST(ConsoleRegistrationTest, BothSwitchesAreSavedNumericZeroToOneDefaultOn) {
 TEST(ConsoleRegistrationTest, SwitchesFollowTheirVariablesAcrossAReload) {
   PluginHarness harness;
   TallyLoomMMR* plugin = &harness.Load();
-  EXPECT_TRUE(*plugin->enabled);
-  EXPECT_TRUE(*plugin->autoExportEnabled);
+  auto status = [&] {
+    harness.model().console().TypeIntoConsole({"tallyloom_status"});
+    return plugin->Status().statusMessage;
+  };
+  EXPECT_EQ(status(), "Loaded=yes, auto export=yes, pending captures=0");
   harness.model().console().TypeIntoConsole({"tallyloom_auto_export", "0"});
-  EXPECT_FALSE(*plugin->autoExportEnabled);
-  EXPECT_TRUE(*plugin->enabled);
+  EXPECT_EQ(status(), "Loaded=yes, auto export=no, pending captures=0");
+  harness.model().console().TypeIntoConsole({"tallyloom_enabled", "0"});
+  EXPECT_EQ(status(), "Loaded=no, auto export=no, pending captures=0");
+  harness.model().console().TypeIntoConsole({"tallyloom_enabled", "1"});
 
   // The host keeps the saved value and applies it to the new object's switch.
   harness.Unload();
   plugin = &harness.Load();
-  EXPECT_FALSE(*plugin->autoExportEnabled);
-  harness.model().console().TypeIntoConsole({"tallyloom_status"});
-  EXPECT_EQ(plugin->statusMessage, "Loaded=yes, auto export=no, pending captures=0");
+  EXPECT_EQ(status(), "Loaded=yes, auto export=no, pending captures=0");
 }
 
 TEST(ExportTriggersTest, EachAutomaticTriggerExportsWithItsOwnReason) {
   PluginHarness harness;
-  // The freeplay-frame throttle is process-wide and never reset; start this
-  // host far later than any other test's so that the first frame may export.
-  harness.Advance(1'000'000);
   TallyLoomMMR& plugin = harness.Load();
   harness.model().game().SetAccountText("76561198012345678");
   harness.model().game().SetMmr(10, 1500.0f);
 
   harness.Advance(1.5);
-  EXPECT_EQ(plugin.lastExportReason, "Startup export");
+  EXPECT_EQ(plugin.Status().lastExportReason, "Startup export");
   harness.Advance(18.5);
-  EXPECT_EQ(plugin.lastExportReason, "Menu export");
+  EXPECT_EQ(plugin.Status().lastExportReason, "Menu export");
 
   harness.model().game().SetState(sdkhost::GameState::kFreeplay);
   harness.model().registrations().FireEvent(kFreeplayInitEvent);
   harness.Advance(1.0);
-  EXPECT_EQ(plugin.lastExportReason, "Freeplay export");
+  EXPECT_EQ(plugin.Status().lastExportReason, "Freeplay export");
   harness.model().registrations().DrawFrame();
-  EXPECT_EQ(plugin.lastExportReason, "Freeplay draw export");
+  EXPECT_EQ(plugin.Status().lastExportReason, "Freeplay draw export");
   harness.Advance(19.0);
-  EXPECT_EQ(plugin.lastExportReason, "Freeplay poll export");
+  EXPECT_EQ(plugin.Status().lastExportReason, "Freeplay poll export");
 
   harness.model().game().SetState(sdkhost::GameState::kTraining);
   harness.model().registrations().FireEvent(kTrainingStartEvent);
   harness.Advance(1.0);
-  EXPECT_EQ(plugin.lastExportReason, "Training export");
+  EXPECT_EQ(plugin.Status().lastExportReason, "Training export");
 
   harness.model().console().TypeIntoConsole({"tallyloom_export_mmr"});
-  EXPECT_EQ(plugin.lastExportReason, "Manual export");
-  EXPECT_EQ(plugin.statusMessage, "Manual test export exported 1 ranked playlists.");
+  EXPECT_EQ(plugin.Status().lastExportReason, "Manual export");
+  EXPECT_EQ(plugin.Status().statusMessage, "Manual test export exported 1 ranked playlists.");
 }
 
 }  // namespace

@@ -6,68 +6,76 @@
 
 #include <new>
 
+#include "plugin/HookNames.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
 
-TEST(LivenessGuardTest, TimersOfADestroyedPluginDoNothing) {
-  PluginHarness harness;
-  TallyLoomMMR& plugin = harness.Load();
-  int fired = 0;
-  TallyLoomMMRTestAccess::SetGuardedTimeout(
-      plugin, [&fired] { ++fired; }, 5.0f);
-  harness.Unload();
-  harness.ClearConsole();
-  harness.Advance(60);  // past the startup, periodic and test timers
-  EXPECT_EQ(fired, 0);
-  EXPECT_TRUE(harness.console().empty());
-  EXPECT_EQ(harness.model().time().PendingTimerCount(), 0u);  // the periodic chain ended
+const std::string kExported = "TallyLoom MMR: Automatic export exported 1 ranked playlists.";
+
+class LivenessGuardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    harness_.model().game().SetAccountText("76561198012345678");
+    harness_.model().game().SetMmr(11, 1000.0f);
+  }
+  // A freeplay start: an export 1.0 s later, whatever the switches say then.
+  void StartFreeplay() { harness_.model().registrations().FireEvent(kFreeplayInitEvent); }
+  PluginHarness harness_;
+};
+
+TEST_F(LivenessGuardTest, TimersOfADestroyedPluginDoNothing) {
+  harness_.Load();
+  StartFreeplay();
+  harness_.Unload();
+  harness_.ClearConsole();
+  harness_.Advance(60);  // past the freeplay, startup and periodic timers
+  EXPECT_TRUE(harness_.console().empty());
+  EXPECT_EQ(harness_.model().time().PendingTimerCount(), 0u);  // the periodic chain ended
 }
 
-TEST(LivenessGuardTest, TimersWhileAliveStillRun) {
-  PluginHarness harness;
-  TallyLoomMMR& plugin = harness.Load();
-  int fired = 0;
-  TallyLoomMMRTestAccess::SetGuardedTimeout(
-      plugin, [&fired] { ++fired; }, 0.5f);
-  harness.Advance(1);
-  EXPECT_EQ(fired, 1);
+TEST_F(LivenessGuardTest, TimersWhileAliveStillRun) {
+  harness_.Load();
+  harness_.ClearConsole();
+  StartFreeplay();
+  harness_.Advance(1);
+  EXPECT_EQ(harness_.console(), std::vector<std::string>{kExported});
 }
 
-TEST(LivenessGuardTest, ANewObjectAtTheSameAddressDoesNotInheritOldTimers) {
+TEST_F(LivenessGuardTest, ANewObjectAtTheSameAddressDoesNotInheritOldTimers) {
   // Build both objects in one buffer so that the second sits exactly where the
   // first one was.
   alignas(TallyLoomMMR) static unsigned char storage[sizeof(TallyLoomMMR)];
-  PluginHarness harness;
-  auto* first = new (storage) TallyLoomMMR();
-  first->cvarManager = harness.model().NewCVarManager(1);
-  first->gameWrapper = harness.model().NewGameWrapper(1);
-  int first_fired = 0;
-  TallyLoomMMRTestAccess::SetGuardedTimeout(
-      *first, [&first_fired] { ++first_fired; }, 1.0f);
+  LibraryThrottles throttles;
+  auto* first = new (storage) TallyLoomMMR(throttles);
+  first->cvarManager = harness_.model().NewCVarManager(1);
+  first->gameWrapper = harness_.model().NewGameWrapper(1);
+  first->onLoad();  // its startup export is due at 1.5
   first->~TallyLoomMMR();
+  harness_.model().ForgetOwner(1);
 
-  auto* second = new (storage) TallyLoomMMR();
+  harness_.Advance(1);
+  auto* second = new (storage) TallyLoomMMR(throttles);
   ASSERT_EQ(static_cast<void*>(second), static_cast<void*>(first));
-  second->cvarManager = harness.model().NewCVarManager(2);
-  second->gameWrapper = harness.model().NewGameWrapper(2);
-  int second_fired = 0;
-  TallyLoomMMRTestAccess::SetGuardedTimeout(
-      *second, [&second_fired] { ++second_fired; }, 1.0f);
-  harness.Advance(2);
-  EXPECT_EQ(first_fired, 0);
-  EXPECT_EQ(second_fired, 1);
+  second->cvarManager = harness_.model().NewCVarManager(2);
+  second->gameWrapper = harness_.model().NewGameWrapper(2);
+  second->onLoad();  // its startup export is due at 2.5
+  harness_.ClearConsole();
+  harness_.Advance(1);
+  EXPECT_TRUE(harness_.console().empty());
+  harness_.Advance(1);
+  EXPECT_EQ(harness_.console(), std::vector<std::string>{kExported});
+  second->onUnload();
   second->~TallyLoomMMR();
 }
 
-TEST(LivenessGuardTest, ReloadLeavesExactlyOnePeriodicChain) {
-  PluginHarness harness;
-  harness.Load();
-  harness.Unload();
-  harness.Load();
+TEST_F(LivenessGuardTest, ReloadLeavesExactlyOnePeriodicChain) {
+  harness_.Load();
+  harness_.Unload();
+  harness_.Load();
   // Old startup and periodic timers are still queued; each fires and dies.
-  harness.Advance(100);
-  EXPECT_EQ(harness.model().time().PendingTimerCount(), 1u);
+  harness_.Advance(100);
+  EXPECT_EQ(harness_.model().time().PendingTimerCount(), 1u);
 }
 
 }  // namespace

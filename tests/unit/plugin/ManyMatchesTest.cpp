@@ -24,9 +24,10 @@ TEST(ManyMatchesTest, TenThousandMatchesLeaveNoPendingCapture) {
     harness.model().game().SetState(sdkhost::GameState::kMenu);
     harness.Advance(40);
   }
-  EXPECT_TRUE(plugin.pendingCaptures.empty());
-  EXPECT_EQ(plugin.lastKnownMmr.size(), 1u);
-  EXPECT_EQ(plugin.lastError, "");
+  EXPECT_EQ(plugin.Captures().pendingCount(), 0u);
+  EXPECT_EQ(plugin.Status().pendingCaptures, 0u);
+  EXPECT_EQ(plugin.Captures().remembered().size(), 1u);
+  EXPECT_EQ(plugin.Status().lastError, "");
   // Two lines per match, every one of them whole.
   const std::string history =
       PluginHarness::ReadFile(harness.ExportFolder() / "bakkesmod_match_history.jsonl");

@@ -1,27 +1,27 @@
 // The plugin object's life cycle and its two log operations.
 #include <gtest/gtest.h>
 
-#include "plugin/PluginLog.h"
 #include "sdk/model/GameEvents.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
 
 TEST(PluginCoreTest, LogBeforeLoadOnlyStoresTheText) {
-  globalCvarManager.reset();
   PluginHarness harness;
   TallyLoomMMR& plugin = harness.Create();
   plugin.Log("early");
-  EXPECT_EQ(plugin.statusMessage, "early");
+  plugin.LogError("early failure");
+  EXPECT_EQ(plugin.Status().statusMessage, "early");
+  EXPECT_EQ(plugin.Status().lastError, "early failure");
   EXPECT_TRUE(harness.console().empty());
 }
 
 TEST(PluginCoreTest, LoadStampsTimeRegistersAndReportsReady) {
   PluginHarness harness;
   TallyLoomMMR& plugin = harness.Load();
-  EXPECT_EQ(plugin.statusMessage, "Installed and loaded. Automatic export is ready.");
-  EXPECT_EQ(plugin.lastError, "");
-  EXPECT_EQ(plugin.loadedAt, "2026-12-06T21:00:00");
+  EXPECT_EQ(plugin.Status().statusMessage, "Installed and loaded. Automatic export is ready.");
+  EXPECT_EQ(plugin.Status().lastError, "");
+  EXPECT_EQ(plugin.Status().loadedAt, "2026-12-06T21:00:00");
   EXPECT_EQ(
       harness.console(),
       std::vector<std::string>{"TallyLoom MMR: Installed and loaded. Automatic export is ready."});
@@ -35,8 +35,8 @@ TEST(PluginCoreTest, LogErrorKeepsStatusAndUsesTheErrorPrefix) {
   TallyLoomMMR& plugin = harness.Load();
   harness.ClearConsole();
   plugin.LogError("x");
-  EXPECT_EQ(plugin.lastError, "x");
-  EXPECT_EQ(plugin.statusMessage, "Installed and loaded. Automatic export is ready.");
+  EXPECT_EQ(plugin.Status().lastError, "x");
+  EXPECT_EQ(plugin.Status().statusMessage, "Installed and loaded. Automatic export is ready.");
   EXPECT_EQ(harness.console(), std::vector<std::string>{"TallyLoom MMR error: x"});
 }
 
@@ -59,8 +59,8 @@ TEST(PluginCoreTest, UnloadRemovesEverythingRegisteredAndReloadRestoresSavedValu
   TallyLoomMMR& again = harness.Load();
   EXPECT_EQ(harness.model().console().CvarValue("tallyloom_auto_export"), "0");
   EXPECT_EQ(harness.model().console().CvarValue("tallyloom_enabled"), "1");
-  ASSERT_TRUE(again.autoExportEnabled);
-  EXPECT_FALSE(*again.autoExportEnabled);
+  harness.model().console().TypeIntoConsole({"tallyloom_status"});
+  EXPECT_EQ(again.Status().statusMessage, "Loaded=yes, auto export=no, pending captures=0");
 }
 
 TEST(PluginCoreTest, SettingsNameIsTheDisplayName) {

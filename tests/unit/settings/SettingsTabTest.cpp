@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/SettingsDriver.h"
-#include "plugin/PluginLog.h"
 #include "plugin/PluginVersion.h"
+#include "sdk/model/GameThread.h"
+#include "settings/SettingsTab.h"
+#include "settings/SettingsWindowBase.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
@@ -64,13 +67,12 @@ class SettingsTabTest : public ::testing::Test {
 
 TEST_F(SettingsTabTest, BeforeLoadShowsDefaultsAndFallbacksWithoutStatusOrError) {
   // Nothing has run: neither switch exists, nothing is stamped or logged.
-  globalCvarManager.reset();
   TallyLoomMMR& plugin = harness_.Create();
   Attach(plugin);
   EXPECT_EQ(SplitLines(driver_.DrawAndRead()),
             (Lines{"[x] Enable TallyLoom plugin", "[ ] Enable automatic ranked-data export",
-                   "--------------------------------", kVersionRow,
-                   "Loaded at: Not recorded", "Install status: Installed and loaded in BakkesMod",
+                   "--------------------------------", kVersionRow, "Loaded at: Not recorded",
+                   "Install status: Installed and loaded in BakkesMod",
                    "Snapshot file: " + Folder() + "/bakkesmod_mmr.json",
                    "Match history file: " + Folder() + "/bakkesmod_match_history.jsonl",
                    "Last snapshot export: Not yet exported", "Last export reason: Not yet exported",
@@ -83,23 +85,35 @@ TEST_F(SettingsTabTest, BeforeLoadShowsDefaultsAndFallbacksWithoutStatusOrError)
   std::string fired;
   ASSERT_TRUE(driver_.Click("Enable TallyLoom plugin", &fired));
   EXPECT_TRUE(HasLine(fired, "Status: TallyLoom plugin disabled.")) << fired;
-  EXPECT_EQ(plugin.statusMessage, "TallyLoom plugin disabled.");
+  EXPECT_EQ(plugin.Status().statusMessage, "TallyLoom plugin disabled.");
+  EXPECT_TRUE(harness_.console().empty());
   EXPECT_TRUE(HasLine(driver_.DrawAndRead(), "[x] Enable TallyLoom plugin"));
 }
 
+// The tab drawn from a view of our own making, with actions that do nothing.
+class ViewOnlyTab : public SettingsWindowBase {
+ public:
+  void RenderSettings() override {
+    TabView copy = view;
+    DrawSettingsTab(copy, TabActions{[](const char*, bool, const char*) {}, [] {}, [] {}});
+  }
+  TabView view;
+};
+
 TEST_F(SettingsTabTest, StatusAndErrorRowsFollowTheirTexts) {
-  TallyLoomMMR& plugin = harness_.Create();
-  Attach(plugin);
-  plugin.statusMessage = "Working.";
-  plugin.lastError = "Failed to open somewhere";
-  plugin.lastExportedPlaylistCount = -3;  // shown as the signed number it is
+  ViewOnlyTab tab;
+  tab.SetImGuiContext(reinterpret_cast<std::uintptr_t>(driver_.context()));
+  driver_.SetTab(&tab);
+  tab.view.rows.statusMessage = "Working.";
+  tab.view.rows.lastError = "Failed to open somewhere";
+  tab.view.rows.exportedPlaylists = -3;  // shown as the signed number it is
   Lines lines = SplitLines(driver_.DrawAndRead());
   ASSERT_EQ(lines.size(), 17u);
   EXPECT_EQ(lines[12], "Last exported playlists: -3");
   EXPECT_EQ(lines[13], "Status: Working.");
   EXPECT_EQ(lines[14], "Last error: Failed to open somewhere");
 
-  plugin.statusMessage.clear();
+  tab.view.rows.statusMessage.clear();
   lines = SplitLines(driver_.DrawAndRead());
   ASSERT_EQ(lines.size(), 16u);
   EXPECT_EQ(lines[13], "Last error: Failed to open somewhere");
@@ -135,8 +149,6 @@ TEST_F(SettingsTabTest, EachCheckboxSetsItsVariableAndReportsInTheSameFrame) {
     EXPECT_EQ(harness_.console(), (Lines{std::string("TallyLoom MMR: ") + c.off,
                                          std::string("TallyLoom MMR: ") + c.on}));
   }
-  EXPECT_TRUE(*plugin.enabled);
-  EXPECT_TRUE(*plugin.autoExportEnabled);
 }
 
 TEST_F(SettingsTabTest, ButtonsActOnceAndShowFromTheNextFrame) {
@@ -172,6 +184,35 @@ TEST_F(SettingsTabTest, ButtonsActOnceAndShowFromTheNextFrame) {
             Lines{"TallyLoom MMR: Loaded=no, auto export=no, pending captures=0"});
   EXPECT_TRUE(
       HasLine(driver_.DrawAndRead(), "Status: Loaded=no, auto export=no, pending captures=0"));
+}
+
+// The host draws the tab on its render thread while the game thread works.
+// With an export held in the middle of writing the snapshot, the tab still
+// draws, showing the last finished export, and its status button still runs
+// the plugin's command: neither waits for the game thread's file I/O.
+TEST_F(SettingsTabTest, DrawsAndRunsTheStatusCommandWhileAnExportIsWriting) {
+  GiveAccount();
+  TallyLoomMMR& plugin = harness_.Load();
+  Attach(plugin);
+  harness_.ClearConsole();
+  harness_.faults().HoldNextWrite();
+  std::thread game([this] {
+    sdkhost::EnforceGameThread();  // the game may be called from here only
+    harness_.Advance(2);           // the startup export at 1.5, held in its write
+  });
+  harness_.faults().WaitForHeldWrite();
+  const std::string during = driver_.DrawAndRead();
+  EXPECT_TRUE(HasLine(during, "Last snapshot export: Not yet exported")) << during;
+  std::string fired;
+  EXPECT_TRUE(driver_.Click("Log plugin status", &fired));
+  harness_.faults().ReleaseHeldWrite();
+  game.join();
+  sdkhost::StopEnforcingGameThread();
+
+  EXPECT_EQ(harness_.console(),
+            (Lines{"TallyLoom MMR: Loaded=yes, auto export=yes, pending captures=0",
+                   "TallyLoom MMR: Automatic export exported 1 ranked playlists."}));
+  EXPECT_TRUE(HasLine(driver_.DrawAndRead(), "Last export reason: Startup export"));
 }
 
 // A live settings window draws all the time, so the plugin's tab may arrive in

@@ -1,0 +1,282 @@
+// The capture rules as plain tables: no host, no harness, no files. A match
+// ends with an MMR before, the rating service answers each timed reading,
+// and the machine decides the final line and what it remembers.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureMachine.h"
+
+namespace {
+
+constexpr std::int32_t kDoubles = 11;
+
+TallyLoomPendingMatchCapture Match(std::optional<std::int32_t> before, int scoreBlue = 3) {
+  TallyLoomPendingMatchCapture capture;
+  capture.playlistId = kDoubles;
+  capture.playlistName = "Ranked Doubles 2v2";
+  capture.scoreBlue = scoreBlue;
+  capture.scoreOrange = 1;
+  capture.isWin = scoreBlue > 1;
+  capture.platform = "steam";
+  capture.playerId = "76561198012345678";
+  capture.timestamp = "2026-12-06T21:00:00";
+  capture.matchKey = "11:76561198012345678:2026-12-06T21:00:00:3:1";
+  capture.mmrBefore = before;
+  return capture;
+}
+
+// A reading: a trusted value or none, and whether the service was syncing.
+RatingReading Read(std::optional<std::int32_t> mmr, bool syncing = false) { return {mmr, syncing}; }
+const RatingReading kNoData = Read(std::nullopt);
+
+struct Outcome {
+  TallyLoomDeltaState state = TallyLoomDeltaState::Pending;
+  std::optional<std::int32_t> mmrAfter;
+  int attempts = 0;
+  std::optional<std::int32_t> remembered;
+  std::string said;
+};
+
+// Queues the match and answers each reading from `readings` until the
+// capture ends (or the readings run out, which the test reports).
+Outcome Play(CaptureMachine& machine, const TallyLoomPendingMatchCapture& match,
+             const std::vector<RatingReading>& readings) {
+  CaptureStep step = machine.Queue(match);
+  Outcome outcome;
+  std::size_t next = 0;
+  while (!step.finished) {
+    if (next == readings.size()) {
+      ADD_FAILURE() << "still pending after " << next << " readings";
+      return outcome;
+    }
+    EXPECT_EQ(step.readAgainIn, next == 0 ? kFirstReadingDelay : kNextReadingDelay);
+    step = machine.Advance(match.matchKey, [&](std::int32_t playlistId) {
+      EXPECT_EQ(playlistId, match.playlistId);
+      return readings[next++];
+    });
+  }
+  EXPECT_EQ(next, readings.size()) << "readings left over";
+  EXPECT_FALSE(step.readAgainIn);
+  EXPECT_EQ(machine.pendingCount(), 0u);
+  outcome.state = step.append->state;
+  outcome.mmrAfter = step.append->mmrAfter;
+  outcome.attempts = step.append->capture.captureAttempts;
+  EXPECT_TRUE(step.append->complete);
+  if (auto it = machine.remembered().find(match.playlistId); it != machine.remembered().end()) {
+    outcome.remembered = it->second;
+  }
+  outcome.said = step.say;
+  return outcome;
+}
+
+TEST(CaptureMachineTest, ResolutionRules) {
+  using State = TallyLoomDeltaState;
+  const std::vector<RatingReading> sevenSyncing(7, Read(1000, true));
+  const struct Case {
+    const char* rule;
+    std::optional<std::int32_t> before;
+    std::vector<RatingReading> readings;
+    State state;
+    std::optional<std::int32_t> after;
+    int attempts;
+    std::optional<std::int32_t> remembered;
+  } cases[] = {
+      {"a changed value decides at its first reading",
+       1000,
+       {Read(1009)},
+       State::Exact,
+       1009,
+       1,
+       1009},
+      {"two equal readings settle a change of 0",
+       1000,
+       {Read(1000), Read(1000)},
+       State::Exact,
+       1000,
+       2,
+       1000},
+      {"a failed reading between two equal ones breaks nothing",
+       1000,
+       {Read(1000), kNoData, Read(1000)},
+       State::Exact,
+       1000,
+       3,
+       1000},
+      {"a reading while syncing decides nothing",
+       1000,
+       {Read(1000, true), Read(1009, true), Read(1009)},
+       State::Exact,
+       1009,
+       3,
+       1009},
+      {"a syncing reading still counts as the first of two equal ones",
+       1000,
+       {Read(1000, true), Read(1000)},
+       State::Exact,
+       1000,
+       2,
+       1000},
+      {"a new value starts the count again",
+       1000,
+       {Read(1009, true), Read(1000, true), Read(1009)},
+       State::Exact,
+       1009,
+       3,
+       1009},
+      {"seven readings while syncing end unknown with the last", 1000, sevenSyncing, State::Unknown,
+       1000, 7, 1000},
+      {"seven failed readings end unknown without a value", 1000,
+       std::vector<RatingReading>(7, kNoData), State::Unknown, std::nullopt, 7, 1000},
+      {"without an MMR before, two equal readings end unknown with the value",
+       std::nullopt,
+       {Read(1009), Read(1009)},
+       State::Unknown,
+       1009,
+       2,
+       1009},
+      {"without an MMR before, a single reading decides nothing",
+       std::nullopt,
+       {Read(1009), Read(1012), kNoData, Read(1012, true), kNoData, kNoData, kNoData},
+       State::Unknown,
+       1012,
+       7,
+       1012},
+      {"without an MMR before or a reading, nothing is remembered", std::nullopt,
+       std::vector<RatingReading>(7, kNoData), State::Unknown, std::nullopt, 7, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    CaptureMachine machine;
+    const Outcome got = Play(machine, Match(c.before), c.readings);
+    EXPECT_EQ(got.state, c.state);
+    EXPECT_EQ(got.mmrAfter, c.after);
+    EXPECT_EQ(got.attempts, c.attempts);
+    EXPECT_EQ(got.remembered, c.remembered);
+  }
+}
+
+TEST(CaptureMachineTest, WhatEachStepAsksThePluginToDo) {
+  CaptureMachine machine;
+  const TallyLoomPendingMatchCapture match = Match(1000);
+  CaptureStep queued = machine.Queue(match);
+  EXPECT_EQ(queued.matchKey, match.matchKey);
+  ASSERT_TRUE(queued.append);
+  EXPECT_EQ(queued.append->state, TallyLoomDeltaState::Pending);
+  EXPECT_FALSE(queued.append->complete);
+  EXPECT_FALSE(queued.append->mmrAfter);
+  EXPECT_FALSE(queued.finished);
+  EXPECT_EQ(queued.readAgainIn, kFirstReadingDelay);
+  EXPECT_EQ(queued.say, "Queued ranked match capture for Ranked Doubles 2v2 (3-1).");
+  EXPECT_EQ(machine.pendingCount(), 1u);
+
+  // An undecided reading: only the next timer.
+  const CaptureStep waiting =
+      machine.Advance(match.matchKey, [](std::int32_t) { return Read(1000, true); });
+  EXPECT_FALSE(waiting.append);
+  EXPECT_FALSE(waiting.finished);
+  EXPECT_EQ(waiting.readAgainIn, kNextReadingDelay);
+  EXPECT_EQ(waiting.say, "");
+
+  const struct {
+    std::optional<std::int32_t> before;
+    std::vector<RatingReading> readings;
+    int scoreBlue;
+    const char* said;
+  } lines[] = {
+      {1000, {Read(1009)}, 3, "Captured exact win delta of 9 for Ranked Doubles 2v2."},
+      {1000, {Read(991)}, 0, "Captured exact loss delta of -9 for Ranked Doubles 2v2."},
+      {1000, {Read(1000), Read(1000)}, 3, "Captured exact win delta of 0 for Ranked Doubles 2v2."},
+      {std::nullopt,
+       {Read(9), Read(9)},
+       3,
+       "Captured unknown match record for Ranked Doubles 2v2."},
+  };
+  for (const auto& line : lines) {
+    CaptureMachine fresh;
+    EXPECT_EQ(Play(fresh, Match(line.before, line.scoreBlue), line.readings).said, line.said);
+  }
+}
+
+TEST(CaptureMachineTest, TheMmrBeforeComesFromMemoryFirst) {
+  CaptureMachine machine;
+  int asked = 0;
+  const auto service = [&asked] {
+    ++asked;
+    return std::optional<std::int32_t>(1012);
+  };
+  // Nothing remembered yet: the service is asked.
+  EXPECT_EQ(machine.MmrBefore(kDoubles, service), 1012);
+  EXPECT_EQ(asked, 1);
+
+  // An export's reading is remembered and wins over what the service says
+  // by the time the match ends (it may already hold the new rating).
+  machine.Remember({{kDoubles, "Ranked Doubles 2v2", 1000}, {13, "Ranked Standard 3v3", 1500}});
+  EXPECT_EQ(machine.MmrBefore(kDoubles, service), 1000);
+  EXPECT_EQ(asked, 1);
+
+  // A finished capture leaves its MMR after; ratings read later replace it.
+  Play(machine, Match(1000), {Read(1009)});
+  EXPECT_EQ(machine.MmrBefore(kDoubles, service), 1009);
+  machine.Remember({{kDoubles, "Ranked Doubles 2v2", 1021}});
+  EXPECT_EQ(machine.MmrBefore(kDoubles, service), 1021);
+  // A reading leaves the playlists it did not find as they were.
+  EXPECT_EQ(machine.remembered().at(13), 1500);
+  EXPECT_EQ(asked, 1);
+}
+
+// The slow sync that an online match hides: a capture ends "unknown" on the
+// old rating, the new one arrives while the player is in the next match.
+// Only a read of the ratings in between (the periodic timer's, during an
+// online match) keeps the next change to one match.
+TEST(CaptureMachineTest, ARatingReadBetweenMatchesKeepsTheNextChangeToOneMatch) {
+  for (const bool readBetween : {false, true}) {
+    SCOPED_TRACE(readBetween ? "read between" : "no read between");
+    CaptureMachine machine;
+    machine.Remember({{kDoubles, "Ranked Doubles 2v2", 1000}});
+    const std::vector<RatingReading> sevenSyncing(7, Read(1000, true));
+    EXPECT_EQ(Play(machine, Match(machine.MmrBefore(kDoubles, {})), sevenSyncing).state,
+              TallyLoomDeltaState::Unknown);
+
+    if (readBetween) machine.Remember({{kDoubles, "Ranked Doubles 2v2", 1009}});
+    TallyLoomPendingMatchCapture next = Match(machine.MmrBefore(kDoubles, {}), 2);
+    next.matchKey = "the next match";
+    const Outcome got = Play(machine, next, {Read(1018)});
+    EXPECT_EQ(*got.mmrAfter - *next.mmrBefore, readBetween ? 9 : 18);
+  }
+}
+
+TEST(CaptureMachineTest, KeysThatComeTwiceAndReadingsForEndedCaptures) {
+  CaptureMachine machine;
+  const TallyLoomPendingMatchCapture first = Match(1000);
+  machine.Queue(first);
+  // An equal key takes the place of the entry: without an MMR before, one
+  // changed reading no longer decides.
+  machine.Queue(Match(std::nullopt, 4));
+  EXPECT_EQ(machine.pendingCount(), 1u);
+  const auto read1009 = [](std::int32_t) { return Read(1009); };
+  EXPECT_FALSE(machine.Advance(first.matchKey, read1009).finished);
+  const CaptureStep ended = machine.Advance(first.matchKey, read1009);
+  ASSERT_TRUE(ended.finished);
+  EXPECT_EQ(ended.append->state, TallyLoomDeltaState::Unknown);
+  EXPECT_EQ(ended.append->capture.scoreBlue, 4);
+
+  // The timer of an ended capture, or a stray one, reads nothing and does nothing.
+  int reads = 0;
+  for (const std::string& key : {first.matchKey, std::string("never queued")}) {
+    const CaptureStep nothing = machine.Advance(key, [&](std::int32_t) {
+      ++reads;
+      return Read(1);
+    });
+    EXPECT_FALSE(nothing.append);
+    EXPECT_FALSE(nothing.finished);
+    EXPECT_FALSE(nothing.readAgainIn);
+    EXPECT_EQ(nothing.say, "");
+  }
+  EXPECT_EQ(reads, 0);
+  EXPECT_EQ(machine.pendingCount(), 0u);
+}
+
+}  // namespace
