@@ -74,6 +74,7 @@ void Console::SetLogSink(LogSink sink) {
 }
 
 void Console::Log(const std::string& text) {
+  std::lock_guard console_lock(impl_->console_lock);
   LogSink sink;
   {
     std::lock_guard lock(impl_->mutex);

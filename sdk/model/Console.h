@@ -4,13 +4,15 @@
 // Thread safety: every member may be called from any thread. As a real host's
 // console may, it has a console lock: held while a command's callback runs and
 // while a variable's new value reaches its bindings, and taken by
-// TypeIntoConsole, ExecuteCommand and SetCvarValue (so inside
-// CVarManagerWrapper::executeCommand and CVarWrapper::setValue). It is
-// recursive, so a callback may run further commands and set variables. A plugin
-// that holds a lock of its own while calling those, and takes the same lock in
-// a command's callback on another thread, can freeze the host: ThreadSanitizer
-// reports that lock-order inversion. Logging and the other members take only a
-// short lock of their own, never held around a callback.
+// TypeIntoConsole, ExecuteCommand, SetCvarValue and Log (so inside
+// CVarManagerWrapper::executeCommand, CVarWrapper::setValue and
+// CVarManagerWrapper::log: what the SDK does not promise, a plugin must
+// survive). It is recursive, so a callback may log, run further commands and
+// set variables. A plugin that holds a lock of its own while calling those,
+// and takes the same lock in a command's callback on another thread, can
+// freeze the host: ThreadSanitizer reports that lock-order inversion. The
+// other members take only a short lock of their own, never held around a
+// callback.
 #pragma once
 
 #include <functional>
