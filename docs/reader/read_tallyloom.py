@@ -364,6 +364,9 @@ class HistoryReader:
         self.last_line = b""    # rule 2: the bytes of that line
         self.line_number = 0
         self.records = {}       # rule 5: match_key -> record, in the order of first lines
+        self.kept_line = {}     # match_key -> the number of the line kept for it
+        self.first_lines = {}   # match_key -> {capture_complete: (number, record) of its first line}
+        self.conflicts = {}     # match_key -> {capture_complete: numbers of its different lines}
         self.skipped = []       # rule 4: [{"line": number, "reason": text}]
         self.tail = b""         # rule 1: bytes after the last line end
         self.last_record = None  # the last good line, for § Several accounts on one machine
@@ -398,10 +401,22 @@ class HistoryReader:
 
     def keep(self, record):
         # Rule 5 and § Two lines per match: pair by match_key; the final line
-        # replaces the pending one, the same line read twice changes nothing.
-        old = self.records.get(record["match_key"])
-        if old is None or (record["capture_complete"] and not old["capture_complete"]):
-            self.records[record["match_key"]] = record  # a key keeps its place in the order
+        # replaces the pending one, and the same line read twice changes nothing.
+        key, final = record["match_key"], record["capture_complete"]
+        first = self.first_lines.setdefault(key, {})
+        if final in first:
+            # Of two different final (or pending) lines for one key, the first stays,
+            # as an app that showed it before the second came keeps showing it.
+            number, seen = first[final]
+            if record != seen:
+                self.conflicts.setdefault(key, {}).setdefault(final, [number]).append(
+                    self.line_number)
+            return
+        first[final] = (self.line_number, record)
+        old = self.records.get(key)
+        if old is None or (final and not old["capture_complete"]):
+            self.records[key] = record  # a key keeps its place in the order
+            self.kept_line[key] = self.line_number
 
 
 def read_history(folder, schema_check=None):
@@ -433,9 +448,12 @@ def rank(line):
     return 1
 
 
-def merge_same_match(captures):
+def merge_same_match(captures, conflicts=None):
     """§ The same match captured twice. captures: one line per match_key, in the
-    order of their first line. Returns one match per group of captures."""
+    order of their first line; conflicts: match_key -> the number of the line kept
+    and, per kind (capture_complete), the numbers of different lines of that kind
+    (§ Reading the file, rule 5). Returns one
+    match per group of captures."""
     groups = []
     latest = {}  # (player, playlist, blue goals, orange goals) -> the latest group of those
     for line in captures:
@@ -449,10 +467,10 @@ def merge_same_match(captures):
                 continue
         latest[same] = [line]
         groups.append(latest[same])
-    return [match_of(group) for group in groups]
+    return [match_of(group, conflicts or {}) for group in groups]
 
 
-def match_of(group):
+def match_of(group, conflicts):
     """One match from its captures: the one that says most, the first among equals."""
     kept = group[0]
     for line in group[1:]:
@@ -485,6 +503,16 @@ def match_of(group):
             match["is_win"] = None
             match["warnings"].append(
                 "the captures of this match disagree on win or loss, and no change tells which")
+    # § Reading the file, rule 5: different lines of one kind for one match_key.
+    for line in group:
+        kept_line, kinds = conflicts.get(line["match_key"], (None, {}))
+        for final, numbers in sorted(kinds.items(), reverse=True):
+            which = "the first" if kept_line == numbers[0] else "its final line"
+            listed = ", ".join(map(str, numbers[:-1])) + f" and {numbers[-1]}"
+            match["warnings"].append(
+                f"lines {listed} of the history are different {'final' if final else 'pending'}"
+                f" lines of the capture of {line['timestamp']} (one match_key): line {kept_line},"
+                f" {which}, is kept")
     # § The match history file, What a reader may meet: a pending line alone.
     if match["state"] == "pending":
         match["warnings"].append(
@@ -616,7 +644,9 @@ def read_folder(folder, schema_check=None, retry_delay=SNAPSHOT_RETRY_DELAY):
     if history is None:
         result["notes"].append(note or f"no {HISTORY} yet: no ranked match captured so far")
     else:
-        matches = merge_same_match(list(history.records.values()))
+        conflicts = {key: (history.kept_line[key], kinds)
+                     for key, kinds in history.conflicts.items()}
+        matches = merge_same_match(list(history.records.values()), conflicts)
         check_changes(matches, snapshot)
         result["skipped"] = history.skipped
         if history.tail:

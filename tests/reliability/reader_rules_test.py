@@ -85,9 +85,10 @@ def main():
     wanted = {0: True, 2: True, 3: False}
     got = {record["score_orange"]: record["capture_complete"]
            for record in reader.records.values()}
-    if got != wanted or len(reader.skipped) != 1:
-        print(f"FAIL: the reader of the docs ended with {got} and skipped {reader.skipped};"
-              f" the file holds {wanted} and one remnant", file=sys.stderr)
+    if got != wanted or len(reader.skipped) != 1 or reader.conflicts:
+        print(f"FAIL: the reader of the docs ended with {got}, skipped {reader.skipped} and"
+              f" found {reader.conflicts} in conflict; the file holds {wanted} and one remnant",
+              file=sys.stderr)
         sys.exit(1)
     if schema_check and schema_check.disagreements:
         print(f"FAIL: the schemas refuse lines the reader accepts: {schema_check.disagreements}",

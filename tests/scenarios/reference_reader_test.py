@@ -407,6 +407,17 @@ def check_folder_states(work):
         fail("lines that are not the plugin's", READING + ", rule 4",
              f"status {status}, {result and result['skipped']}")
 
+    # Two different final lines for one key (and the same line twice, which is no
+    # conflict): the first stays, and the match says which line was kept.
+    other_final = lines[1].replace(b'"mmr":1012', b'"mmr":1015').replace(
+        b'"mmr_after":1012,"mmr_delta":12', b'"mmr_after":1015,"mmr_delta":15')
+    status, result, _ = run_both("two final lines for one key",
+                                 case("conflict", history + lines[3] + other_final))
+    problem = f"status {status}" if status else (warned("21:00:00", "11", "lines 2 and 12")(result)
+                                                 or shows("21:00:00", "11", mmr_delta=12)(result))
+    if problem or result["matches"][1:] != intact[1:]:
+        fail("two final lines for one key", READING + ", rule 5", f"{problem or result}")
+
     # The second check is wired: with the reader's own check of a line left out,
     # the schemas find the line that it would have refused.
     if SCHEMA_CHECK is not None:
