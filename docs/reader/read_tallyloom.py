@@ -290,7 +290,7 @@ class SchemaCheck:
 
 
 def local_time(text):
-    """§ Both files share these rules: local time, no zone. A leap second (:60) reads as :59."""
+    """§ Both files share these rules: local time, no zone. A second of 60 counts as 59."""
     try:
         return datetime.strptime(text[:17] + min(text[17:], "59"), "%Y-%m-%dT%H:%M:%S")
     except ValueError:
@@ -453,7 +453,9 @@ def merge_same_match(captures, conflicts=None):
     order of their first line; conflicts: match_key -> the number of the line kept
     and, per kind (capture_complete), the numbers of different lines of that kind
     (§ Reading the file, rule 5). Returns one
-    match per group of captures."""
+    match per group of captures. A group's window runs from its first capture in
+    the file, not from each capture; one that lies before that first (the clock
+    was set back) starts a match of its own."""
     groups = []
     latest = {}  # (player, playlist, blue goals, orange goals) -> the latest group of those
     for line in captures:
@@ -516,8 +518,9 @@ def match_of(group, conflicts):
     # § The match history file, What a reader may meet: a pending line alone.
     if match["state"] == "pending":
         match["warnings"].append(
-            "no final line: the change is not known (it comes within 19 s of the match's end,"
-            " or never)")
+            "no final line: the change is not known; a final line comes within a minute of"
+            " the match's end (19 s as the game's timers count, more when the game is busy)"
+            " or never, and one read of the file cannot tell which")
     return match
 
 
@@ -527,12 +530,10 @@ def left_in_memory(match):
 
 
 def ended_settled(match):
-    """§ When an "exact" change can be wrong: a capture that ended on a settled rating."""
-    if match["state"] == "exact":
-        return match["mmr_delta"] != 0
-    if match["state"] == "unknown":
-        return match["mmr_before"] is None and match["capture_attempts"] < MAX_ATTEMPTS
-    return False
+    """§ When an "exact" change can be wrong: a capture that ended on a settled rating,
+    a changed value. Two equal readings (an exact 0, an unknown line without an MMR
+    before) may both be the old rating."""
+    return match["state"] == "exact" and match["mmr_delta"] != 0
 
 
 def check_changes(matches, snapshot):
@@ -554,11 +555,15 @@ def check_changes(matches, snapshot):
                 if playlist["mmr"] == left_in_memory(match):
                     confirmed.add(id(match))
     for match in matches:
-        # Check 4: a 0 that no later snapshot confirms.
+        # Check 4: a 0 that no later snapshot confirms. The next match's MMR before
+        # cannot: it is the plugin's memory, the 0's own value, unless an export
+        # read the service in between, and the files do not say whether one did.
         if match["state"] == "exact" and match["mmr_delta"] == 0 and id(match) not in confirmed:
             match["warnings"].append(
-                "a change of 0 is also what a capture shows that read twice before the rating"
-                " service began syncing; nothing later in the files confirms it")
+                "a change of 0 is also what a capture shows that read the old rating twice"
+                " (before the rating service began syncing, or after a sync that ended before the"
+                " new rating came); nothing in the files confirms it but a snapshot taken a minute"
+                " or more after it with no match of this playlist in between")
 
 
 def check_link(previous, next_before, following, what):
@@ -589,6 +594,8 @@ def describe_end(match):
         return "an exact 0"
     if match["mmr_after"] is None:
         return "unknown, never read"
+    if match["capture_attempts"] < MAX_ATTEMPTS:
+        return "unknown, one value read twice without an MMR before, possibly the old rating"
     return "unknown, last read while the service may have been syncing"
 
 
@@ -649,7 +656,13 @@ def read_folder(folder, schema_check=None, retry_delay=SNAPSHOT_RETRY_DELAY):
         matches = merge_same_match(list(history.records.values()), conflicts)
         check_changes(matches, snapshot)
         result["skipped"] = history.skipped
-        if history.tail:
+        if history.tail.endswith(b"\r"):
+            # § Reading the file, rule 1: a lone CR ends a whole line whose LF is to come.
+            result["unfinished_line"] = (
+                f"{len(history.tail)} bytes after the last line end, ending in a CR without its"
+                " LF: a whole line whose LF is still being written, or comes with the plugin's"
+                " next line; read again later")
+        elif history.tail:
             result["unfinished_line"] = (
                 f"{len(history.tail)} bytes after the last line end: a line being written,"
                 " or the remnant of a crash that the next line will end; read again later")

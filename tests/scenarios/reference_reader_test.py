@@ -393,6 +393,15 @@ def check_folder_states(work):
             or result["matches"] != intact):
         fail("a torn remnant and a line in flight", READING + ", rules 1 and 4",
              f"skipped {result['skipped']}, unfinished {result['unfinished_line']}")
+    # A file that ends in a lone CR: its last line waits for the LF that the
+    # plugin's next line brings, and then reads as it was.
+    result = read(case("lone-cr", history[:-1]))
+    if ("CR" not in (result["unfinished_line"] or "")
+            or (find(result, "21:01:00", "13") or {}).get("state") != "pending"):
+        fail("a file that ends in a lone CR", READING + ", rule 1", f"{result['unfinished_line']}")
+    if read(case("lone-cr-ended", history[:-1] + b"\n"))["matches"] != intact:
+        fail("a lone CR ended by the next line's LF", READING + ", rule 1", "the line reads otherwise")
+
     # Lines that parse but are not the plugin's: another version, a member
     # missing, a member of the wrong type, a member the layout does not have, a
     # name of another playlist. Each is skipped and named, with and without jsonschema.
@@ -417,6 +426,34 @@ def check_folder_states(work):
                                                  or shows("21:00:00", "11", mmr_delta=12)(result))
     if problem or result["matches"][1:] != intact[1:]:
         fail("two final lines for one key", READING + ", rule 5", f"{problem or result}")
+
+    # A second of 60 counts as 59: 1-3 at 21:00:60 lies within the minute of 1-3
+    # at 21:00:00, where 21:01:00 did not.
+    rules = os.path.join(ROOT, "scenarios", "capture-result-rules.files", HISTORY)
+    with open(rules, "rb") as f:
+        leap = f.read().replace(b"21:01:00", b"21:00:60")
+    status, result, _ = run_both("a second of 60", case("leap-second", leap, snapshot=False))
+    problem = f"status {status}" if status else kept("21:00:00", "13", ["21:00:40", "21:00:60"])(result)
+    if problem:
+        fail("a second of 60", TWICE + " and Both files share these rules", f"{problem}")
+
+    # One value read twice without an MMR before may be the old rating too: the
+    # next exact change starting from it may include this match's.
+    unknown = os.path.join(ROOT, "scenarios", "capture-unknown.files", HISTORY)
+    with open(unknown, "rb") as f:
+        pair = f.read().splitlines(keepends=True)[2:4]
+    pending = pair[0].replace(b"21:00:20", b"21:01:20").replace(
+        b'"mmr":null,"mmr_before":null', b'"mmr":1200,"mmr_before":1200')
+    final = pair[1].replace(b"21:00:20", b"21:01:20").replace(
+        b'"mmr":1200,"mmr_before":null,"mmr_after":1200,"mmr_delta":null,"mmr_delta_valid":false,'
+        b'"delta_state":"unknown","capture_attempts":2',
+        b'"mmr":1209,"mmr_before":1200,"mmr_after":1209,"mmr_delta":9,"mmr_delta_valid":true,'
+        b'"delta_state":"exact","capture_attempts":1')
+    status, result, _ = run_both("an exact change after a value read twice",
+                                 case("read-twice", b"".join(pair) + pending + final, snapshot=False))
+    problem = f"status {status}" if status else warned("21:01:20", "13", "possibly the old rating")(result)
+    if problem:
+        fail("an exact change after a value read twice", EXACT + ", check 2", f"{problem}")
 
     # The second check is wired: with the reader's own check of a line left out,
     # the schemas find the line that it would have refused.
