@@ -97,7 +97,7 @@ def is_optional_delta(value):
 def is_timestamp(value):
     # The schema's pattern lets 31 February through; a date that does not exist
     # cannot be ordered or measured, so the reader refuses it too.
-    return type(value) is str and TIMESTAMP.fullmatch(value) is not None and local_time(value)
+    return local_time(value) is not None
 
 
 def matches(pattern):
@@ -105,7 +105,8 @@ def matches(pattern):
 
 
 def one_of(*values):
-    return lambda value: any(type(value) is type(v) and value == v for v in values)
+    kind, allowed = type(values[0]), frozenset(values)  # values of one JSON type
+    return lambda value: type(value) is kind and value in allowed
 
 
 def shown_value(value):
@@ -290,9 +291,13 @@ class SchemaCheck:
 
 
 def local_time(text):
-    """§ Both files share these rules: local time, no zone. A second of 60 counts as 59."""
+    """§ Both files share these rules: local time, no zone. A second of 60 counts as 59.
+    None for anything else than such a time of a date that exists."""
+    if type(text) is not str or TIMESTAMP.fullmatch(text) is None:
+        return None
     try:
-        return datetime.strptime(text[:17] + min(text[17:], "59"), "%Y-%m-%dT%H:%M:%S")
+        return datetime(int(text[0:4]), int(text[5:7]), int(text[8:10]), int(text[11:13]),
+                        int(text[14:16]), min(int(text[17:19]), 59))
     except ValueError:
         return None
 
