@@ -7,8 +7,8 @@ without the jsonschema package. A measurement, not a test: it asserts nothing.
     python3 docs/reader/bench_reader.py --reader OTHER   another copy of the reader
 
 It writes a folder like a keen player's after years of ranked play (two lines
-per match, about ten matches a day in three playlists, a few exact changes of
-0, unknown ends, pending lines alone and matches captured twice), runs the
+per match, sessions of a few matches in three playlists, a few exact changes
+of 0, unknown ends, pending lines alone and matches captured twice), runs the
 reader on it as a user does (`read_tallyloom.py FOLDER --json`), and prints the
 wall time and the CPU time of each run. Without jsonschema means with the
 package hidden from the reader's `import`, wherever it is installed.
