@@ -334,8 +334,8 @@ def read_snapshot(folder, schema_check=None, retry_delay=SNAPSHOT_RETRY_DELAY):
             if schema_check:
                 schema_check.snapshot(snapshot)
             return snapshot, None
-    return None, (f"{SNAPSHOT} {problem}, read {SNAPSHOT_READS} times {retry_delay:g} s apart:"
-                  " shown without it until the plugin's next export replaces it")
+    return None, (f"{SNAPSHOT} {problem} (read {SNAPSHOT_READS} times, {retry_delay:g} s apart):"
+                  " the folder is shown without it until the plugin's next export replaces it")
 
 
 # ---------------------------------------------------------------------------
