@@ -72,7 +72,8 @@ def history_lines(count, seed=36):
         lines += [pending] + ([final] if final else [])
         if roll > 0.99:  # the match's second event, 9 s later: captured twice
             again = when + timedelta(seconds=9)
-            lines.append(line(playlist, again, blue, orange, win, mmr[playlist], None, "pending", 0))
+            lines.append(line(playlist, again, blue, orange, win, mmr[playlist], None,
+                              "pending", 0))
             lines.append(line(playlist, again, blue, orange, win, mmr[playlist], mmr[playlist],
                               "exact", 2))
     return lines[:count] if count % 2 == 0 else lines, mmr, when

@@ -59,8 +59,8 @@ class Unreadable(Exception):
 # ---------------------------------------------------------------------------
 # The layouts, as the reader's own checks: every rule of docs/schemas
 
-TIMESTAMP = re.compile(
-    r"[0-9]{4}-(0[1-9]|1[0-2])-(0[1-9]|[12][0-9]|3[01])T([01][0-9]|2[0-3]):[0-5][0-9]:([0-5][0-9]|60)")
+TIMESTAMP = re.compile(r"[0-9]{4}-(0[1-9]|1[0-2])-(0[1-9]|[12][0-9]|3[01])"
+                       r"T([01][0-9]|2[0-3]):[0-5][0-9]:([0-5][0-9]|60)")
 PLUGIN_VERSION = re.compile(r"[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+")
 PLAYLIST_ID = re.compile(r"0|-?[1-9][0-9]{0,9}")
 MATCH_KEY = re.compile(r"(0|-?[1-9][0-9]*):[\s\S]*:[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}"
@@ -204,9 +204,11 @@ def snapshot_problem(snapshot):
         return "is a Steam account whose player_id is not 15 to 20 decimal digits"
     for number, playlist in enumerate(snapshot["playlists"], 1):
         problem = members_problem(playlist, PLAYLIST_MEMBERS)
-        if problem is None and PLAYLIST_NAMES.get(playlist["playlist_id"]) != playlist["playlist_name"]:
+        if (problem is None
+                and PLAYLIST_NAMES.get(playlist["playlist_id"]) != playlist["playlist_name"]):
             problem = (f"has playlist_id {shown_value(playlist['playlist_id'])} with playlist_name"
-                       f" {shown_value(playlist['playlist_name'])}, not one of the seven ranked playlists")
+                       f" {shown_value(playlist['playlist_name'])}, not one of the seven ranked"
+                       " playlists")
         if problem:
             return f"has a playlist (number {number}) that {problem}"
     return None
@@ -215,7 +217,8 @@ def snapshot_problem(snapshot):
 def record_problem(record):
     """What is wrong with a parsed history line, or None. § Reading the file, rule 4: a
     schema_version you do not know, or anything else the schema refuses."""
-    if type(record) is dict and "schema_version" in record and not one_of(3)(record["schema_version"]):
+    if (type(record) is dict and "schema_version" in record
+            and not one_of(3)(record["schema_version"])):
         return f"has schema_version {shown_value(record['schema_version'])}, not 3"
     problem = members_problem(record, LINE_MEMBERS)
     if problem:
@@ -274,9 +277,9 @@ class SchemaCheck:
         self.check("snapshot", snapshot, SNAPSHOT)
 
     def line(self, record, number):
-        kind = (record["delta_state"], record["playlist_id"] in PLAYLIST_NAMES and record["playlist_id"],
-                record["platform"], record["mmr"] is None, record["mmr_before"] is None,
-                record["mmr_after"] is None)
+        known = record["playlist_id"] in PLAYLIST_NAMES
+        kind = (record["delta_state"], known and record["playlist_id"], record["platform"],
+                record["mmr"] is None, record["mmr_before"] is None, record["mmr_after"] is None)
         if kind not in self.kinds:
             self.kinds.add(kind)
             self.check("history-line", record, f"line {number} of {HISTORY}")
@@ -370,7 +373,7 @@ class HistoryReader:
         self.line_number = 0
         self.records = {}       # rule 5: match_key -> record, in the order of first lines
         self.kept_line = {}     # match_key -> the number of the line kept for it
-        self.first_lines = {}   # match_key -> {capture_complete: (number, record) of its first line}
+        self.first_lines = {}   # match_key -> {capture_complete: (number, record) of the first}
         self.conflicts = {}     # match_key -> {capture_complete: numbers of its different lines}
         self.skipped = []       # rule 4: [{"line": number, "reason": text}]
         self.tail = b""         # rule 1: bytes after the last line end

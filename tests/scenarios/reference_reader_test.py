@@ -65,7 +65,8 @@ def run(folder, with_jsonschema=True):
     snapshot; without jsonschema, the package cannot be imported."""
     env = dict(os.environ)
     if not with_jsonschema:
-        env["PYTHONPATH"] = os.pathsep.join([NO_JSONSCHEMA] + [p for p in [env.get("PYTHONPATH")] if p])
+        env["PYTHONPATH"] = os.pathsep.join(
+            [NO_JSONSCHEMA] + [p for p in [env.get("PYTHONPATH")] if p])
     command = [sys.executable, READER, folder, "--json", "--retry-delay", "0"]
     process = subprocess.run(command, capture_output=True, timeout=120, env=env)
     result = json.loads(process.stdout) if process.returncode == 0 else None
@@ -304,7 +305,7 @@ def check_folder_states(work):
     def case(name, history_bytes=None, snapshot=True):
         folder = os.path.join(work, name)
         os.makedirs(folder)
-        if snapshot is not None and snapshot is not False:
+        if snapshot is not False:  # True: the scenario's own; bytes: those
             write(os.path.join(folder, SNAPSHOT), good_snapshot if snapshot is True else snapshot)
         if history_bytes is not None:
             write(os.path.join(folder, HISTORY), history_bytes)
@@ -340,10 +341,11 @@ def check_folder_states(work):
 
     # A snapshot that cannot be used is read again, then left out with a note:
     # the history is shown, under the account of its last line.
-    bad_snapshots = {"empty": b"", "not UTF-8": good_snapshot.replace(b"Ranked", b"R\xe9nked"),
-                     "an unknown member": good_snapshot.replace(b'"platform"', b'"rank": 1,\r\n  "platform"'),
-                     "an MMR as text": good_snapshot.replace(b'"mmr": 1000', b'"mmr": "1000"'),
-                     "an unknown version": good_snapshot.replace(b'"schema_version": 2', b'"schema_version": 3')}
+    bad_snapshots = {
+        "empty": b"", "not UTF-8": good_snapshot.replace(b"Ranked", b"R\xe9nked"),
+        "an unknown member": good_snapshot.replace(b'"platform"', b'"rank": 1,\r\n  "platform"'),
+        "an MMR as text": good_snapshot.replace(b'"mmr": 1000', b'"mmr": "1000"'),
+        "an unknown version": good_snapshot.replace(b'"schema_version": 2', b'"schema_version": 3')}
     for name, data in bad_snapshots.items():
         folder = case(f"snapshot-{name}", history, snapshot=data)
         status, result, _ = run_both(f"a snapshot with {name}", folder)
@@ -400,7 +402,8 @@ def check_folder_states(work):
             or (find(result, "21:01:00", "13") or {}).get("state") != "pending"):
         fail("a file that ends in a lone CR", READING + ", rule 1", f"{result['unfinished_line']}")
     if read(case("lone-cr-ended", history[:-1] + b"\n"))["matches"] != intact:
-        fail("a lone CR ended by the next line's LF", READING + ", rule 1", "the line reads otherwise")
+        fail("a lone CR ended by the next line's LF", READING + ", rule 1",
+             "the line reads otherwise")
 
     # Lines that parse but are not the plugin's: another version, a member
     # missing, a member of the wrong type, a member the layout does not have, a
@@ -433,7 +436,8 @@ def check_folder_states(work):
     with open(rules, "rb") as f:
         leap = f.read().replace(b"21:01:00", b"21:00:60")
     status, result, _ = run_both("a second of 60", case("leap-second", leap, snapshot=False))
-    problem = f"status {status}" if status else kept("21:00:00", "13", ["21:00:40", "21:00:60"])(result)
+    problem = (f"status {status}" if status
+               else kept("21:00:00", "13", ["21:00:40", "21:00:60"])(result))
     if problem:
         fail("a second of 60", TWICE + " and Both files share these rules", f"{problem}")
 
@@ -449,9 +453,10 @@ def check_folder_states(work):
         b'"delta_state":"unknown","capture_attempts":2',
         b'"mmr":1209,"mmr_before":1200,"mmr_after":1209,"mmr_delta":9,"mmr_delta_valid":true,'
         b'"delta_state":"exact","capture_attempts":1')
-    status, result, _ = run_both("an exact change after a value read twice",
-                                 case("read-twice", b"".join(pair) + pending + final, snapshot=False))
-    problem = f"status {status}" if status else warned("21:01:20", "13", "possibly the old rating")(result)
+    folder = case("read-twice", b"".join(pair) + pending + final, snapshot=False)
+    status, result, _ = run_both("an exact change after a value read twice", folder)
+    problem = (f"status {status}" if status
+               else warned("21:01:20", "13", "possibly the old rating")(result))
     if problem:
         fail("an exact change after a value read twice", EXACT + ", check 2", f"{problem}")
 
@@ -460,8 +465,8 @@ def check_folder_states(work):
     if SCHEMA_CHECK is not None:
         check = read_tallyloom.SchemaCheck.load()
         with mock.patch.object(read_tallyloom, "record_problem", lambda record: None):
-            read_tallyloom.read_folder(case("unchecked", json.dumps(strangers[4]).encode() + b"\r\n"),
-                                       check)
+            folder = case("unchecked", json.dumps(strangers[4]).encode() + b"\r\n")
+            read_tallyloom.read_folder(folder, check)
         if not check.disagreements:
             fail("a line that only the schemas refuse", CHECKER, "jsonschema found nothing")
 
