@@ -19,7 +19,7 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "docs", "reader"))
-from read_tallyloom import HistoryReader, load_validators  # noqa: E402
+from read_tallyloom import HistoryReader, SchemaCheck  # noqa: E402
 
 CRLF = b"\r\n"
 
@@ -78,15 +78,21 @@ def file_states():
 
 
 def main():
-    reader = HistoryReader(load_validators())
+    schema_check = SchemaCheck.load()
+    reader = HistoryReader(schema_check)
     for state in file_states():
         reader.poll(state)
     wanted = {0: True, 2: True, 3: False}
     got = {record["score_orange"]: record["capture_complete"]
            for record in reader.records.values()}
-    if got != wanted or len(reader.skipped) != 1:
-        print(f"FAIL: the reader of the docs ended with {got} and skipped {reader.skipped};"
-              f" the file holds {wanted} and one remnant", file=sys.stderr)
+    if got != wanted or len(reader.skipped) != 1 or reader.conflicts:
+        print(f"FAIL: the reader of the docs ended with {got}, skipped {reader.skipped} and"
+              f" found {reader.conflicts} in conflict; the file holds {wanted} and one remnant",
+              file=sys.stderr)
+        sys.exit(1)
+    if schema_check and schema_check.disagreements:
+        print(f"FAIL: the schemas refuse lines the reader accepts: {schema_check.disagreements}",
+              file=sys.stderr)
         sys.exit(1)
 
     naive = NaiveReader()

@@ -7,7 +7,10 @@ with exit status 0, nothing skipped (none of them holds a torn remnant), every
 history line in one of the matches, and the same result with and without the
 jsonschema package. Where a rule of docs/file-formats.md decides what an app
 shows, the reader's verdict is checked: the warning raised, the capture kept,
-the result trusted, the account shown. A failure names the folder and the rule.
+the result trusted, the account shown. Bad input is made from those files by
+changing bytes, and read twice through the command line: once with jsonschema
+hidden from the reader's import, once with it; the two must agree. A failure
+names the folder and the rule.
 """
 
 import contextlib
@@ -18,6 +21,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+from unittest import mock
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 READER = os.path.join(ROOT, "docs", "reader", "read_tallyloom.py")
@@ -33,8 +37,11 @@ TWICE = "The same match captured twice"
 ACCOUNTS = "Several accounts on one machine"
 PENDING = "The match history file, What a reader may meet: a pending line alone"
 READING = "Reading the file: rules that survive every case"
+SNAPSHOT_READING = "Reading the snapshot"
+CHECKER = "The reference reader"
 
-VALIDATORS = read_tallyloom.load_validators()
+SCHEMA_CHECK = read_tallyloom.SchemaCheck.load()
+NO_JSONSCHEMA = None  # a folder whose jsonschema package refuses to import (main() makes it)
 failures = []
 
 
@@ -46,18 +53,37 @@ def fail(folder, rule, message):
 
 def read(folder, with_jsonschema=True):
     """The reader's result for a folder, as --json prints it; its summary must print too."""
-    result = read_tallyloom.read_folder(folder, VALIDATORS if with_jsonschema else None)
+    result = read_tallyloom.read_folder(folder, SCHEMA_CHECK if with_jsonschema else None,
+                                        retry_delay=0)
     with contextlib.redirect_stdout(io.StringIO()):
         read_tallyloom.print_summary(result)
     return json.loads(json.dumps(result))
 
 
 def run(folder, with_jsonschema=True):
-    """Runs the reader as a user does; -S hides the site packages, jsonschema with them."""
-    command = [sys.executable] + ([] if with_jsonschema else ["-S"]) + [READER, folder, "--json"]
-    process = subprocess.run(command, capture_output=True, timeout=120)
+    """Runs the reader as a user does, without waiting between reads of a bad
+    snapshot; without jsonschema, the package cannot be imported."""
+    env = dict(os.environ)
+    if not with_jsonschema:
+        env["PYTHONPATH"] = os.pathsep.join(
+            [NO_JSONSCHEMA] + [p for p in [env.get("PYTHONPATH")] if p])
+    command = [sys.executable, READER, folder, "--json", "--retry-delay", "0"]
+    process = subprocess.run(command, capture_output=True, timeout=120, env=env)
     result = json.loads(process.stdout) if process.returncode == 0 else None
     return process.returncode, result, process.stderr.decode(errors="replace")
+
+
+def run_both(name, folder):
+    """Runs the reader without jsonschema and with it: the same status and output,
+    and no fault of the reader's own checks that the schemas find."""
+    status, result, error = run(folder, with_jsonschema=False)
+    with_status, with_result, with_error = run(folder)
+    if (with_status, with_result) != (status, result):
+        fail(name, CHECKER, f"without jsonschema: status {status}, {result};"
+                            f" with it: status {with_status}, {with_result}")
+    if "fault of this reader" in error + with_error:
+        fail(name, CHECKER, with_error)
+    return status, result, error
 
 
 def find(result, time, playlist):
@@ -267,18 +293,20 @@ def write(path, data):
 def check_folder_states(work):
     """§ What a reader may meet, in both files: a folder with one file or neither,
     a torn remnant, a line in flight, lines that are not the plugin's, files that
-    cannot be read. Exit statuses through the command line, as a user runs it."""
+    cannot be used. Exit statuses through the command line, as a user runs it."""
     source = os.path.join(ROOT, "scenarios", "capture-cache.files")
     with open(os.path.join(source, HISTORY), "rb") as f:
         history = f.read()
+    with open(os.path.join(source, SNAPSHOT), "rb") as f:
+        good_snapshot = f.read()
     lines = history.splitlines(keepends=True)
     intact = read(source)["matches"]
 
     def case(name, history_bytes=None, snapshot=True):
         folder = os.path.join(work, name)
         os.makedirs(folder)
-        if snapshot:
-            shutil.copy(os.path.join(source, SNAPSHOT), folder)
+        if snapshot is not False:  # True: the scenario's own; bytes: those
+            write(os.path.join(folder, SNAPSHOT), good_snapshot if snapshot is True else snapshot)
         if history_bytes is not None:
             write(os.path.join(folder, HISTORY), history_bytes)
         return folder
@@ -298,14 +326,55 @@ def check_folder_states(work):
     if result["matches"] != intact or shown != "the history's last line":
         fail("a folder with the history only", ACCOUNTS, f"{result}")
 
+    # Only a folder that cannot be read makes the reader fail; a history file that
+    # cannot be read is named, and the snapshot is shown all the same.
+    status, _, error = run(os.path.join(source, SNAPSHOT))
+    if status != 1 or "folder" not in error:
+        fail("a folder that is a file", CHECKER, f"status {status}, {error}")
+    folder = case("unreadable-history")
+    os.makedirs(os.path.join(folder, HISTORY))
+    status, result, _ = run_both("a history file that cannot be read", folder)
+    if (status != 0 or result["snapshot"] is None or result["matches"]
+            or not any(HISTORY in note and "cannot be read" in note for note in result["notes"])):
+        fail("a history file that cannot be read", "What a reader may meet",
+             f"status {status}, {result}")
+
+    # A snapshot that cannot be used is read again, then left out with a note:
+    # the history is shown, under the account of its last line.
+    bad_snapshots = {
+        "empty": b"", "not UTF-8": good_snapshot.replace(b"Ranked", b"R\xe9nked"),
+        "an unknown member": good_snapshot.replace(b'"platform"', b'"rank": 1,\r\n  "platform"'),
+        "an MMR as text": good_snapshot.replace(b'"mmr": 1000', b'"mmr": "1000"'),
+        "an unknown version": good_snapshot.replace(b'"schema_version": 2', b'"schema_version": 3')}
+    for name, data in bad_snapshots.items():
+        folder = case(f"snapshot-{name}", history, snapshot=data)
+        status, result, _ = run_both(f"a snapshot with {name}", folder)
+        if (status != 0 or result["snapshot"] is not None or result["matches"] != intact
+                or (result["account"] or {}).get("from") != "the history's last line"
+                or not any(note.startswith(SNAPSHOT + " ") for note in result["notes"])):
+            fail(f"a snapshot with {name}", SNAPSHOT_READING, f"status {status}, {result}")
+    # Replaced by the plugin between two reads: the second read counts, after the
+    # delay the docs give (the wait itself is left out).
+    folder = case("snapshot-replaced", history, snapshot=b"")
+    waits = []
+
+    def replaced(seconds):
+        waits.append(seconds)
+        write(os.path.join(folder, SNAPSHOT), good_snapshot)
+
+    with mock.patch.object(read_tallyloom.time, "sleep", replaced):
+        result = read_tallyloom.read_folder(folder)
+    if waits != [read_tallyloom.SNAPSHOT_RETRY_DELAY] or result["snapshot"] is None:
+        fail("a snapshot replaced between two reads", SNAPSHOT_READING,
+             f"waits {waits}, snapshot {result['snapshot']}")
+
     # A snapshot taken a minute or more after the last matches is the last link of
     # their playlists: it confirms the 0 of 21:00:32 (1000) and shows that the
     # rating moved after the -9 of 21:00:10 (1500, not 1491).
     readings = os.path.join(ROOT, "scenarios", "capture-exact-readings.files", HISTORY)
     folder = case("later-snapshot", snapshot=False)
     shutil.copy(readings, folder)
-    with open(os.path.join(source, SNAPSHOT), "rb") as f:
-        snapshot = json.loads(f.read())
+    snapshot = json.loads(good_snapshot)
     snapshot.update(timestamp=DAY + "21:01:32", playlists=[
         {"playlist_id": "11", "playlist_name": "Ranked Doubles 2v2", "mmr": 1000},
         {"playlist_id": "13", "playlist_name": "Ranked Standard 3v3", "mmr": 1500}])
@@ -326,46 +395,99 @@ def check_folder_states(work):
             or result["matches"] != intact):
         fail("a torn remnant and a line in flight", READING + ", rules 1 and 4",
              f"skipped {result['skipped']}, unfinished {result['unfinished_line']}")
+    # A file that ends in a lone CR: its last line waits for the LF that the
+    # plugin's next line brings, and then reads as it was.
+    result = read(case("lone-cr", history[:-1]))
+    if ("CR" not in (result["unfinished_line"] or "")
+            or (find(result, "21:01:00", "13") or {}).get("state") != "pending"):
+        fail("a file that ends in a lone CR", READING + ", rule 1", f"{result['unfinished_line']}")
+    if read(case("lone-cr-ended", history[:-1] + b"\n"))["matches"] != intact:
+        fail("a lone CR ended by the next line's LF", READING + ", rule 1",
+             "the line reads otherwise")
 
     # Lines that parse but are not the plugin's: another version, a member
-    # missing, a member of the wrong type. Each is skipped and named, with and
-    # without jsonschema.
+    # missing, a member of the wrong type, a member the layout does not have, a
+    # name of another playlist. Each is skipped and named, with and without jsonschema.
     record = json.loads(lines[0])
     strangers = [dict(record, schema_version=4), {k: v for k, v in record.items() if k != "mmr"},
-                 dict(record, mmr_before="1000")]
+                 dict(record, mmr_before="1000"), dict(record, rank=1),
+                 dict(record, playlist_name="Rumble")]
     foreign = b"".join(json.dumps(r).encode() + b"\r\n" for r in strangers) + history
-    for with_jsonschema in (True, False):
-        status, result, _ = run(case(f"foreign-{with_jsonschema}", foreign), with_jsonschema)
-        if (status != 0 or [s["line"] for s in result["skipped"]] != [1, 2, 3]
-                or result["matches"] != intact):
-            fail(f"lines that are not the plugin's (jsonschema: {with_jsonschema})",
-                 READING + ", rule 4", f"status {status}, {result and result['skipped']}")
+    status, result, _ = run_both("lines that are not the plugin's", case("foreign", foreign))
+    if (status != 0 or [s["line"] for s in result["skipped"]] != [1, 2, 3, 4, 5]
+            or result["matches"] != intact):
+        fail("lines that are not the plugin's", READING + ", rule 4",
+             f"status {status}, {result and result['skipped']}")
 
-    # A file that is there but cannot be read: status 1, naming it.
-    folder = case("unreadable", snapshot=False)
-    os.makedirs(os.path.join(folder, HISTORY))
-    status, _, error = run(folder)
-    if status != 1 or HISTORY not in error:
-        fail("a history file that cannot be read", "What a reader may meet",
-             f"status {status}, {error}")
-    folder = case("unknown-snapshot", snapshot=False)
-    write(os.path.join(folder, SNAPSHOT), b'{"schema_version": 3}\r\n')
-    status, _, error = run(folder)
-    if status != 1 or SNAPSHOT not in error:
-        fail("a snapshot of an unknown version", "The snapshot file, Field by field",
-             f"status {status}, {error}")
+    # Two different final lines for one key (and the same line twice, which is no
+    # conflict): the first stays, and the match says which line was kept.
+    other_final = lines[1].replace(b'"mmr":1012', b'"mmr":1015').replace(
+        b'"mmr_after":1012,"mmr_delta":12', b'"mmr_after":1015,"mmr_delta":15')
+    status, result, _ = run_both("two final lines for one key",
+                                 case("conflict", history + lines[3] + other_final))
+    problem = f"status {status}" if status else (warned("21:00:00", "11", "lines 2 and 12")(result)
+                                                 or shows("21:00:00", "11", mmr_delta=12)(result))
+    if problem or result["matches"][1:] != intact[1:]:
+        fail("two final lines for one key", READING + ", rule 5", f"{problem or result}")
+
+    # A second of 60 counts as 59: 1-3 at 21:00:60 lies within the minute of 1-3
+    # at 21:00:00, where 21:01:00 did not.
+    rules = os.path.join(ROOT, "scenarios", "capture-result-rules.files", HISTORY)
+    with open(rules, "rb") as f:
+        leap = f.read().replace(b"21:01:00", b"21:00:60")
+    status, result, _ = run_both("a second of 60", case("leap-second", leap, snapshot=False))
+    problem = (f"status {status}" if status
+               else kept("21:00:00", "13", ["21:00:40", "21:00:60"])(result))
+    if problem:
+        fail("a second of 60", TWICE + " and Both files share these rules", f"{problem}")
+
+    # One value read twice without an MMR before may be the old rating too: the
+    # next exact change starting from it may include this match's.
+    unknown = os.path.join(ROOT, "scenarios", "capture-unknown.files", HISTORY)
+    with open(unknown, "rb") as f:
+        pair = f.read().splitlines(keepends=True)[2:4]
+    pending = pair[0].replace(b"21:00:20", b"21:01:20").replace(
+        b'"mmr":null,"mmr_before":null', b'"mmr":1200,"mmr_before":1200')
+    final = pair[1].replace(b"21:00:20", b"21:01:20").replace(
+        b'"mmr":1200,"mmr_before":null,"mmr_after":1200,"mmr_delta":null,"mmr_delta_valid":false,'
+        b'"delta_state":"unknown","capture_attempts":2',
+        b'"mmr":1209,"mmr_before":1200,"mmr_after":1209,"mmr_delta":9,"mmr_delta_valid":true,'
+        b'"delta_state":"exact","capture_attempts":1')
+    folder = case("read-twice", b"".join(pair) + pending + final, snapshot=False)
+    status, result, _ = run_both("an exact change after a value read twice", folder)
+    problem = (f"status {status}" if status
+               else warned("21:01:20", "13", "possibly the old rating")(result))
+    if problem:
+        fail("an exact change after a value read twice", EXACT + ", check 2", f"{problem}")
+
+    # The second check is wired: with the reader's own check of a line left out,
+    # the schemas find the line that it would have refused.
+    if SCHEMA_CHECK is not None:
+        check = read_tallyloom.SchemaCheck.load()
+        with mock.patch.object(read_tallyloom, "record_problem", lambda record: None):
+            folder = case("unchecked", json.dumps(strangers[4]).encode() + b"\r\n")
+            read_tallyloom.read_folder(folder, check)
+        if not check.disagreements:
+            fail("a line that only the schemas refuse", CHECKER, "jsonschema found nothing")
 
 
 def main():
-    if VALIDATORS is None:
-        fail("docs/schemas", READING, "jsonschema is missing (the test command installs it)")
+    global NO_JSONSCHEMA
+    if SCHEMA_CHECK is None:
+        fail("docs/schemas", CHECKER, "jsonschema is missing (the test command installs it)")
     for folder in expected_folders():
         check_folder(folder)
     missing = set(VERDICTS) - set(expected_folders())
     for folder in sorted(missing):
         fail(folder, "the test's own table", "no such expected-files folder")
     with tempfile.TemporaryDirectory(prefix="tallyloom-reader-") as work:
+        NO_JSONSCHEMA = os.path.join(work, "no-jsonschema")
+        os.makedirs(os.path.join(NO_JSONSCHEMA, "jsonschema"))
+        write(os.path.join(NO_JSONSCHEMA, "jsonschema", "__init__.py"),
+              b'raise ImportError("hidden from the reader by its test")\n')
         check_folder_states(work)
+    for disagreement in SCHEMA_CHECK.disagreements if SCHEMA_CHECK else []:
+        fail("docs/schemas", CHECKER, f"the reader's own checks miss a rule: {disagreement}")
     if failures:
         print("FAIL:\n  " + "\n  ".join(failures), file=sys.stderr)
         sys.exit(1)
