@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The windows-dll job's version step: reads the plugin's version from
-plugin/PluginVersion.h (as tools/version.py and CMake read it) and hands it on,
-as DLL_VERSION to the job's later steps (GITHUB_ENV) and as the step's output
-`version` to the jobs after it (GITHUB_OUTPUT).
+plugin/PluginVersion.h (as tools/version.py and CMake read it) and hands it on
+as the step's output `version` (GITHUB_OUTPUT), which the jobs after it take
+as DLL_VERSION.
 
 On a tag that the publishing job would publish (its condition,
 startsWith(github.ref, 'refs/tags/v'), ignores case), the tag must be exactly
@@ -11,8 +11,8 @@ published for that tag.
 
   tools/release_version.py [ROOT]
 
-It reads GITHUB_REF, GITHUB_ENV and GITHUB_OUTPUT from the environment, as
-GitHub sets them for a step.
+It reads GITHUB_REF and GITHUB_OUTPUT from the environment, as GitHub sets
+them for a step.
 """
 import os
 import sys
@@ -28,7 +28,7 @@ def main():
         print(__doc__.split("\n\n")[2], file=sys.stderr)
         return 2
     root = sys.argv[1] if len(sys.argv) == 2 else os.path.join(os.path.dirname(__file__), "..")
-    missing = [name for name in ("GITHUB_REF", "GITHUB_ENV", "GITHUB_OUTPUT") if not os.environ.get(name)]
+    missing = [name for name in ("GITHUB_REF", "GITHUB_OUTPUT") if not os.environ.get(name)]
     if missing:
         print(f"release_version: {', '.join(missing)} not set: this runs as a step of the workflow",
               file=sys.stderr)
@@ -41,9 +41,8 @@ def main():
             print(f"FAIL: tag {tag}, but {HEADER} says {version}: a release tag must be v{version}",
                   file=sys.stderr)
             return 1
-    for variable, line in (("GITHUB_ENV", f"DLL_VERSION={version}\n"), ("GITHUB_OUTPUT", f"version={version}\n")):
-        with open(os.environ[variable], "a", encoding="utf-8", newline="") as f:
-            f.write(line)
+    with open(os.environ["GITHUB_OUTPUT"], "a", encoding="utf-8", newline="") as f:
+        f.write(f"version={version}\n")
     print(f"Version {version}" + (f", named by the tag {ref[len(TAGS):]}" if ref.startswith(TAGS) else ""))
     return 0
 

@@ -13,12 +13,12 @@ import tempfile
 
 VERSION = "1.2.3.4"
 HEADER = f'inline constexpr const char* kPluginVersion = "{VERSION}";\n'
-ENV_BEFORE = "EARLIER=1\n"
-WRITTEN = (ENV_BEFORE + f"DLL_VERSION={VERSION}\n", f"version={VERSION}\n")
-UNCHANGED = (ENV_BEFORE, "")
+OUTPUT_BEFORE = "earlier=1\n"
+WRITTEN = OUTPUT_BEFORE + f"version={VERSION}\n"
+UNCHANGED = OUTPUT_BEFORE
 
 # (what, GITHUB_REF, header text, exit code, a text of its output, what
-# GITHUB_ENV and GITHUB_OUTPUT then hold)
+# GITHUB_OUTPUT then holds)
 VERSION_CASES = [
     ("a branch", "refs/heads/main", HEADER, 0, f"Version {VERSION}", WRITTEN),
     ("a branch named like a tag", "refs/heads/v9.9.9.9", HEADER, 0, f"Version {VERSION}", WRITTEN),
@@ -54,22 +54,20 @@ def version_step(tools, work, failed):
     root = os.path.join(work, "root")
     os.makedirs(os.path.join(root, "plugin"))
     script = os.path.join(tools, "release_version.py")
-    for what, ref, header, code, text, (env_after, output_after) in VERSION_CASES:
+    for what, ref, header, code, text, after in VERSION_CASES:
         with open(os.path.join(root, "plugin", "PluginVersion.h"), "w", encoding="utf-8") as f:
             f.write(header)
-        env_file, output_file = os.path.join(work, "env"), os.path.join(work, "output")
-        with open(env_file, "w", encoding="utf-8", newline="") as f:
-            f.write(ENV_BEFORE)
-        open(output_file, "w").close()
-        env = {**os.environ, "GITHUB_REF": ref, "GITHUB_ENV": env_file, "GITHUB_OUTPUT": output_file}
+        output_file = os.path.join(work, "output")
+        with open(output_file, "w", encoding="utf-8", newline="") as f:
+            f.write(OUTPUT_BEFORE)
+        env = {**os.environ, "GITHUB_REF": ref, "GITHUB_OUTPUT": output_file}
         got, output = run([sys.executable, script, root], env)
-        if (got, read(env_file), read(output_file)) != (code, env_after, output_after) or text not in output:
-            failed.append(f"release_version, {what}: exit {got}, GITHUB_ENV {read(env_file)!r}, GITHUB_OUTPUT "
-                          f"{read(output_file)!r}, output {output!r}; expected exit {code}, {env_after!r}, "
-                          f"{output_after!r} and {text!r}")
+        if (got, read(output_file)) != (code, after) or text not in output:
+            failed.append(f"release_version, {what}: exit {got}, GITHUB_OUTPUT {read(output_file)!r}, output "
+                          f"{output!r}; expected exit {code}, {after!r} and {text!r}")
     env = {k: v for k, v in os.environ.items() if not k.startswith("GITHUB_")}
     got, output = run([sys.executable, script, root], env)
-    if got != 2 or "GITHUB_REF, GITHUB_ENV, GITHUB_OUTPUT not set" not in output:
+    if got != 2 or "GITHUB_REF, GITHUB_OUTPUT not set" not in output:
         failed.append(f"release_version outside a workflow: exit {got}, {output!r}")
 
 
