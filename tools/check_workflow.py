@@ -361,12 +361,13 @@ def event_text(expression, env, depth=0):
     return unsafe
 
 
-def capitals(data, fail, path="", names=False):
+def capitals(data, fail, path="", own=False):
     """Keys in capitals: GitHub reads keys without case, so `If:` is an if
     that the rules below, reading `if`, would not see. Variable names and
-    job ids (names=True) are the workflow's own."""
-    for key, value in data.items() if isinstance(data, dict) else enumerate(data) if isinstance(data, list) else ():
-        if isinstance(data, dict) and not names and str(key) != str(key).lower():
+    job ids (own=True) are the workflow's own."""
+    items = data.items() if isinstance(data, dict) else enumerate(data) if isinstance(data, list) else ()
+    for key, value in items:
+        if isinstance(data, dict) and not own and str(key) != str(key).lower():
             fail(f"keys: {path or 'the workflow'} has {key}, in capitals, which GitHub reads as "
                  f"{str(key).lower()}: write it so")
         capitals(value, fail, f"{path}.{key}" if path else str(key), isinstance(data, dict) and key in ("env", "jobs"))
@@ -416,7 +417,14 @@ def check_invariants(root, workflow, fail):
                      "may carry text from the event (a branch name, a title), which the shell would run "
                      "as code: hand it over in env and read the variable")
 
-    # The gates, each one step that nothing can skip.
+    publishing = check_publishing(workflow, steps, check_gates(runs, fail), fail)
+    check_access(workflow, publishing, fail)
+    check_dll_paths(root, steps, fail)
+    check_sdk(steps, fail)
+
+
+def check_gates(runs, fail):
+    """The gates, each one step that nothing can skip; returns the gates by job."""
     gate_jobs = {}
     for gate, command in GATES.items():
         found = [s for s in runs if re.fullmatch(command, s.run)]
@@ -427,13 +435,17 @@ def check_invariants(root, workflow, fail):
         gate_jobs.setdefault(step.job_name, []).append(gate)
         if "if" in step.data:
             fail(f"gates: {step}, {gate}, has if: {step.data['if']}, which can skip it")
+    return gate_jobs
 
-    # Publishing: one gh step, on v* tags only, after every gate.
-    publishing = [s for s in runs if s.run.split()[0] == "gh"]
+
+def check_publishing(workflow, steps, gate_jobs, fail):
+    """One gh step, on v* tags only, after every gate, in a job that runs
+    nothing else; returns it."""
+    publishing = [s for s in steps if s.run and s.run.split()[0] == "gh"]
     if len(publishing) != 1:
         return fail(f"publishing: {len(publishing)} steps run gh, not one")
     step, publisher = publishing[0], publishing[0].job_name
-    job = jobs[publisher]
+    job = workflow["jobs"][publisher]
     if not re.fullmatch(PUBLISHING, step.run):
         fail(f"publishing: {step} does not run gh release create \"$GITHUB_REF_NAME\", the tag the tag "
              "check held against the version")
@@ -456,25 +468,32 @@ def check_invariants(root, workflow, fail):
                  f"the job that can write, which only fetches artefacts and runs gh")
     if not any(TOKEN.search(str((step.data.get("env") or {}).get(v, ""))) for v in TOKEN_VARIABLES):
         fail(f"token: {step} has no GH_TOKEN to publish with")
+    return step
 
-    # Write access and the token: the publishing job and step alone.
+
+def check_access(workflow, publishing, fail):
+    """Write access and the token: the publishing job and step alone."""
+    publisher = publishing.job_name if publishing else None
     default = workflow.get("permissions")
     if default is None or "write" in json.dumps(default):
         fail("permissions: the workflow's default token may write (set permissions: contents: read)")
-    for name, other in jobs.items():
-        permissions = other.get("permissions", default)
+    for name, job in workflow["jobs"].items():
+        permissions = job.get("permissions", default)
         writes = {k for k, v in permissions.items() if v == "write"} if isinstance(permissions, dict) \
             else {"everything"} if permissions == "write-all" else set()
         if name == publisher and writes != {"contents"}:
             fail(f"permissions: {name} may write {', '.join(sorted(writes)) or 'nothing'}, not contents alone")
         elif name != publisher and writes:
             fail(f"permissions: {name} may write, but does not publish")
+    allowed = [f"{publishing.where}.env.{v}" for v in TOKEN_VARIABLES] if publishing else []
     for where, value in walk(workflow):
-        if isinstance(value, str) and TOKEN.search(value) and \
-                where not in [f"{step.where}.env.{v}" for v in TOKEN_VARIABLES]:
+        if isinstance(value, str) and TOKEN.search(value) and where not in allowed:
             fail(f"token: {where} gets the token, which only the publishing step may have")
 
-    # The DLL and its PDB where the bakkesmod preset puts them.
+
+def check_dll_paths(root, steps, fail):
+    """The DLL and its PDB where the bakkesmod preset puts them, and the DLL
+    check on that DLL."""
     folders = {kind: release_inputs.output_folder(root, variable) for kind, variable in
                (("dll", "CMAKE_RUNTIME_OUTPUT_DIRECTORY"), ("pdb", "CMAKE_PDB_OUTPUT_DIRECTORY"))}
     for kind, variable in (("dll", "CMAKE_RUNTIME_OUTPUT_DIRECTORY"), ("pdb", "CMAKE_PDB_OUTPUT_DIRECTORY")):
@@ -491,7 +510,9 @@ def check_invariants(root, workflow, fail):
         if checked and normal_path(step.expand(checked.group(1))) != f"{folders['dll']}/{DLL_NAME}.dll":
             fail(f"dll: {step} checks {checked.group(1)}, not the DLL the build writes")
 
-    # The SDK at a full commit.
+
+def check_sdk(steps, fail):
+    """The SDK checked out once, from its repository, at a full commit."""
     sdks = [s for s in steps if s.action == "actions/checkout" and (s.data.get("with") or {}).get("repository")]
     if len(sdks) != 1:
         return fail(f"sdk: {len(sdks)} steps check out another repository than the project, not one, the SDK")
