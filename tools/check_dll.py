@@ -30,7 +30,11 @@ import fnmatch
 import os
 import sys
 
-import pefile  # Debian's python3-pefile here; on the runner the pinned one (tools/check_dll.requirements.txt)
+try:
+    import pefile  # Debian's python3-pefile here; on the runner the pinned one (tools/check_dll.requirements.txt)
+except ImportError:
+    sys.exit("check_dll: pefile is missing: install Debian's python3-pefile (./tallyloom test does), or "
+             "pip install --require-hashes -r tools/check_dll.requirements.txt")
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from version import header_version  # noqa: E402  tools/version.py: the header's version

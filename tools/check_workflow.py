@@ -95,7 +95,10 @@ import os
 import re
 import sys
 
-import yaml  # Debian's python3-yaml
+try:
+    import yaml  # Debian's python3-yaml
+except ImportError:
+    sys.exit("check_workflow: PyYAML is missing: install Debian's python3-yaml (./tallyloom test does)")
 
 import release_inputs
 from version import header_version  # tools/version.py: the header's version
