@@ -1,8 +1,9 @@
 """The files the release workflow builds from, as far as the release depends
 on them: CMakePresets.json (as CMake and Visual Studio read it), the runtime
-and PDB settings of the CMake files, tools/check-windows-dll.ps1, the version
-resource, and the version's one home. tools/check_workflow.py runs these
-checks beside its own; each returns its failures as a list of texts.
+and PDB settings of the CMake files, where they look for the host's Dear
+ImGui, the version resource, and the version's one home.
+tools/check_workflow.py runs these checks beside its own; each returns its
+failures as a list of texts.
 """
 import functools
 import json
@@ -15,11 +16,6 @@ import tempfile
 VERSION_HOME = os.path.join("plugin", "PluginVersion.h")
 # Where a build input could write the version again.
 BUILD_INPUTS = ["CMakeLists.txt", "cmake", "plugin", ".github", "tools"]
-# Visual C++ runtime and redistributable DLLs: System32 holds several of them,
-# so the DLL check must refuse them by name.
-RUNTIME_FAMILIES = ["msvcp*", "vcruntime*", "ucrtbase*", "api-ms-win-crt-*", "concrt*", "vcomp*",
-                    "msvcr*", "mfc*", "vccorlib*"]
-DLL_CHECK_PARAMETERS = ["Dll", "Version", "Description", "Product"]
 
 
 def read(root, *parts):
@@ -181,10 +177,10 @@ def output_folder(root, variable):
     return "/".join(part for part in (binary, match.group(1), config) if part)
 
 
-# --- The runtime, the PDB and the DLL check ----------------------------------------------------
+# --- The runtime, the PDB, Dear ImGui and the version resource ---------------------------------
 
 
-def runtime(root, workflow_env):
+def runtime(root):
     failures = []
 
     def check(condition, message):
@@ -228,23 +224,14 @@ def runtime(root, workflow_env):
           and "FetchContent_MakeAvailable(fmt)" in msvc_deps,
           "runtime: the Visual C++ build may take a packaged {fmt}, which has the DLL runtime")
 
-    script = read(root, "tools", "check-windows-dll.ps1")
-    listed = re.search(r"\$runtimes\s*=\s*((?:'[^']*'\s*,\s*)*'[^']*')", script)
-    refused = set(re.findall(r"'([^']*)'", listed.group(1))) if listed else set()
-    for family in RUNTIME_FAMILIES:
-        check(family in refused, f"runtime: check-windows-dll.ps1 lets {family} imports through")
-    for parameter in DLL_CHECK_PARAMETERS:
-        check(re.search(rf"\]\${parameter}\b", script) is not None,
-              f"runtime: check-windows-dll.ps1 takes no -{parameter}")
+    # The workflow unpacks the host's Dear ImGui into a folder of its own
+    # below the SDK's: CMake must look anywhere below it.
+    check(re.search(r'file\(GLOB_RECURSE \w+ (?:FOLLOW_SYMLINKS )?"\$\{sdk\}/imgui\.cpp"\)',
+                    cmake_code(root, "cmake", "BakkesModSdk.cmake")) is not None,
+          "sdk: cmake/BakkesModSdk.cmake does not look for imgui.cpp anywhere below the SDK folder "
+          "(GLOB_RECURSE \"${sdk}/imgui.cpp\"), where the workflow unpacks the host's Dear ImGui")
     rc = read(root, "plugin", "TallyLoomMMR.rc.in")
-
-    def rc_value(key):
-        match = re.search(rf'VALUE "{key}", "([^"]*)"', rc)
-        return match.group(1) if match else None
-    check(rc_value("FileVersion") == rc_value("ProductVersion") == "@PROJECT_VERSION@",
+    values = dict(re.findall(r'VALUE "(\w+)", "([^"]*)"', rc))
+    check(values.get("FileVersion") == values.get("ProductVersion") == "@PROJECT_VERSION@",
           "runtime: the version resource does not take its version texts from CMake")
-    check(workflow_env.get("DLL_DESCRIPTION") == rc_value("FileDescription"),
-          f"runtime: DLL_DESCRIPTION {workflow_env.get('DLL_DESCRIPTION')!r} is not the resource's")
-    check(workflow_env.get("DLL_PRODUCT") == rc_value("ProductName"),
-          f"runtime: DLL_PRODUCT {workflow_env.get('DLL_PRODUCT')!r} is not the resource's")
     return failures
