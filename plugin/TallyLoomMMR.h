@@ -90,7 +90,9 @@ class TallyLoomMMR : public BakkesMod::Plugin::BakkesModPlugin, public SettingsW
       // The host's arguments travel as one tuple: older Visual C++ releases
       // reject a parameter pack expanded inside a nested lambda.
       auto arguments = std::forward_as_tuple(std::forward<decltype(args)>(args)...);
-      Shielded([&] { std::apply(fn, std::move(arguments)); });
+      // this->: clang takes an implicit member call in a generic lambda for
+      // an unused capture.
+      this->Shielded([&] { std::apply(fn, std::move(arguments)); });
     };
   }
   // Runs `body`; an exception that escapes it is logged as an unexpected
