@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 // Delays handed to the host's timer, in single-precision seconds as it takes them.
@@ -33,8 +34,11 @@ struct PeriodicDecision {
   const char* reason = nullptr;  // for kExport
 };
 
-inline PeriodicDecision DecidePeriodicRun(bool enabled, bool autoExport, const GamePlace& place) {
+// `readPlace` asks the game, and only when both switches are on.
+inline PeriodicDecision DecidePeriodicRun(bool enabled, bool autoExport,
+                                          const std::function<GamePlace()>& readPlace) {
   if (!enabled || !autoExport) return {};
+  const GamePlace place = readPlace();
   if (!place.inGame && !place.inOnlineGame && !place.inFreeplay && !place.inReplay) {
     return {PeriodicWork::kExport, "Menu export"};
   }

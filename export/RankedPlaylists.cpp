@@ -38,11 +38,6 @@ std::optional<std::int32_t> RoundMmrReading(float reading) {
   return whole;
 }
 
-std::optional<std::int32_t> TrustedMmr(bool playlistSynced, bool serviceSyncing, float reading) {
-  if (!playlistSynced && serviceSyncing) return std::nullopt;
-  return RoundMmrReading(reading);
-}
-
 std::optional<std::string> PlayerIdOf(std::string idText, std::uint64_t numericId) {
   if (idText.empty() && numericId != 0) idText = std::to_string(numericId);
   if (idText.empty() || idText == "0") return std::nullopt;

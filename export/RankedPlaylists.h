@@ -16,9 +16,12 @@ std::string GetPlaylistName(std::int32_t playlistId);
 // for 32 bits, or below 1 after rounding half away from zero give nothing.
 std::optional<std::int32_t> RoundMmrReading(float reading);
 
-// The MMR the plugin trusts from one reading: an unsynced playlist only while
-// no sync is running, then the reading as RoundMmrReading takes it.
-std::optional<std::int32_t> TrustedMmr(bool playlistSynced, bool serviceSyncing, float reading);
+// Whether a playlist's value may be read at all: an unsynced playlist only
+// while no sync is running. A value read is then taken as RoundMmrReading
+// takes it.
+inline bool PlaylistReadable(bool playlistSynced, bool serviceSyncing) {
+  return playlistSynced || !serviceSyncing;
+}
 
 // The player id from the game's unique id: its text form, else the decimal
 // digits of its numeric id; nothing when that is empty or "0".

@@ -56,9 +56,10 @@ void TallyLoomMMR::SchedulePeriodicExport() {
         // cannot skip the re-arming below and end the chain.
         Shielded([this] {
           GameWrapper& game = *gameWrapper;
-          const GamePlace place{game.IsInGame(), game.IsInOnlineGame(), game.IsInFreeplay(),
-                                game.IsInReplay()};
-          const PeriodicDecision run = DecidePeriodicRun(IsEnabled(), IsAutoExportOn(), place);
+          const PeriodicDecision run = DecidePeriodicRun(IsEnabled(), IsAutoExportOn(), [&] {
+            return GamePlace{game.IsInGame(), game.IsInOnlineGame(), game.IsInFreeplay(),
+                             game.IsInReplay()};
+          });
           if (run.work == PeriodicWork::kExport) {
             ExportSnapshot(false, run.reason);
           } else if (run.work == PeriodicWork::kReadRatings) {

@@ -30,7 +30,8 @@ RatingReading SdkGameSource::ReadRating(std::int32_t playlistId) {
   MMRWrapper ratings = game_.GetMMRWrapper();
   RatingReading reading;
   reading.syncing = ratings.IsSyncing(uniqueId);
-  const bool synced = ratings.IsSynced(uniqueId, playlistId);
-  reading.mmr = TrustedMmr(synced, reading.syncing, ratings.GetPlayerMMR(uniqueId, playlistId));
+  if (PlaylistReadable(ratings.IsSynced(uniqueId, playlistId), reading.syncing)) {
+    reading.mmr = RoundMmrReading(ratings.GetPlayerMMR(uniqueId, playlistId));
+  }
   return reading;
 }

@@ -68,13 +68,15 @@ void FaultInjectionEnv::HoldNextWrite() {
   hold_ = Hold::kArmed;
 }
 
-void FaultInjectionEnv::WaitForHeldWrite() {
+bool FaultInjectionEnv::WaitForHeldWrite() {
   std::unique_lock lock(mutex_);
-  hold_changed_.wait(lock, [this] { return hold_ == Hold::kWaiting; });
+  hold_changed_.wait(lock, [this] { return hold_ == Hold::kWaiting || hold_ == Hold::kReleased; });
+  return hold_ == Hold::kWaiting;
 }
 
 void FaultInjectionEnv::ReleaseHeldWrite() {
   std::lock_guard lock(mutex_);
+  if (hold_ == Hold::kNone) return;  // released already, and the write went on
   hold_ = Hold::kReleased;
   hold_changed_.notify_all();
 }

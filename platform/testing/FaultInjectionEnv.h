@@ -29,10 +29,11 @@ class FaultInjectionEnv : public EnvWrapper {
   int InjectedCount() const;
 
   // The next file write waits, before it writes anything, until
-  // ReleaseHeldWrite; WaitForHeldWrite returns once it waits. For tests of
+  // ReleaseHeldWrite. WaitForHeldWrite returns true once it waits, or false
+  // when ReleaseHeldWrite came first (the write never came). For tests of
   // what other threads can do while a write is under way.
   void HoldNextWrite();
-  void WaitForHeldWrite();
+  bool WaitForHeldWrite();
   void ReleaseHeldWrite();
 
   Status CreateDirectories(const std::string& path) override;

@@ -52,7 +52,8 @@ Outcome Play(CaptureMachine& machine, const TallyLoomPendingMatchCapture& match,
       ADD_FAILURE() << "still pending after " << next << " readings";
       return outcome;
     }
-    EXPECT_EQ(step.readAgainIn, next == 0 ? kFirstReadingDelay : kNextReadingDelay);
+    // The first reading 7 s after the match's end, the others 2 s apart.
+    EXPECT_EQ(step.readAgainIn, TimerDelay(next == 0 ? 7.0f : 2.0f));
     step = machine.Advance(match.matchKey, [&](std::int32_t playlistId) {
       EXPECT_EQ(playlistId, match.playlistId);
       return readings[next++];
@@ -74,7 +75,14 @@ Outcome Play(CaptureMachine& machine, const TallyLoomPendingMatchCapture& match,
 
 TEST(CaptureMachineTest, ResolutionRules) {
   using State = TallyLoomDeltaState;
-  const std::vector<RatingReading> sevenSyncing(7, Read(1000, true));
+  const auto times = [](int count, RatingReading reading) {
+    return std::vector<RatingReading>(count, reading);
+  };
+  const auto then = [](std::vector<RatingReading> readings, RatingReading last) {
+    readings.push_back(last);
+    return readings;
+  };
+  const std::optional<std::int32_t> none;
   const struct Case {
     const char* rule;
     std::optional<std::int32_t> before;
@@ -84,68 +92,35 @@ TEST(CaptureMachineTest, ResolutionRules) {
     int attempts;
     std::optional<std::int32_t> remembered;
   } cases[] = {
+      // clang-format off
       {"a changed value decides at its first reading",
-       1000,
-       {Read(1009)},
-       State::Exact,
-       1009,
-       1,
-       1009},
+       1000, {Read(1009)}, State::Exact, 1009, 1, 1009},
       {"two equal readings settle a change of 0",
-       1000,
-       {Read(1000), Read(1000)},
-       State::Exact,
-       1000,
-       2,
-       1000},
+       1000, {Read(1000), Read(1000)}, State::Exact, 1000, 2, 1000},
       {"a failed reading between two equal ones breaks nothing",
-       1000,
-       {Read(1000), kNoData, Read(1000)},
-       State::Exact,
-       1000,
-       3,
-       1000},
+       1000, {Read(1000), kNoData, Read(1000)}, State::Exact, 1000, 3, 1000},
       {"a reading while syncing decides nothing",
-       1000,
-       {Read(1000, true), Read(1009, true), Read(1009)},
-       State::Exact,
-       1009,
-       3,
-       1009},
+       1000, {Read(1000, true), Read(1009, true), Read(1009)}, State::Exact, 1009, 3, 1009},
       {"a syncing reading still counts as the first of two equal ones",
-       1000,
-       {Read(1000, true), Read(1000)},
-       State::Exact,
-       1000,
-       2,
-       1000},
+       1000, {Read(1000, true), Read(1000)}, State::Exact, 1000, 2, 1000},
       {"a new value starts the count again",
-       1000,
-       {Read(1009, true), Read(1000, true), Read(1009)},
-       State::Exact,
-       1009,
-       3,
-       1009},
-      {"seven readings while syncing end unknown with the last", 1000, sevenSyncing, State::Unknown,
-       1000, 7, 1000},
-      {"seven failed readings end unknown without a value", 1000,
-       std::vector<RatingReading>(7, kNoData), State::Unknown, std::nullopt, 7, 1000},
+       1000, {Read(1009, true), Read(1000, true), Read(1009)}, State::Exact, 1009, 3, 1009},
+      {"the seventh reading still decides a change",
+       1000, then(times(6, kNoData), Read(1009)), State::Exact, 1009, 7, 1009},
+      {"the seventh reading still settles a 0",
+       1000, then(times(6, Read(1000, true)), Read(1000)), State::Exact, 1000, 7, 1000},
+      {"seven readings while syncing end unknown with the last",
+       1000, times(7, Read(1000, true)), State::Unknown, 1000, 7, 1000},
+      {"seven failed readings end unknown without a value",
+       1000, times(7, kNoData), State::Unknown, none, 7, 1000},
       {"without an MMR before, two equal readings end unknown with the value",
-       std::nullopt,
-       {Read(1009), Read(1009)},
-       State::Unknown,
-       1009,
-       2,
-       1009},
+       none, {Read(1009), Read(1009)}, State::Unknown, 1009, 2, 1009},
       {"without an MMR before, a single reading decides nothing",
-       std::nullopt,
-       {Read(1009), Read(1012), kNoData, Read(1012, true), kNoData, kNoData, kNoData},
-       State::Unknown,
-       1012,
-       7,
-       1012},
-      {"without an MMR before or a reading, nothing is remembered", std::nullopt,
-       std::vector<RatingReading>(7, kNoData), State::Unknown, std::nullopt, 7, std::nullopt},
+       none, {Read(1009), Read(1012), kNoData, Read(1012, true), kNoData, kNoData, kNoData},
+       State::Unknown, 1012, 7, 1012},
+      {"without an MMR before or a reading, nothing is remembered",
+       none, times(7, kNoData), State::Unknown, none, 7, none},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rule);
@@ -168,7 +143,7 @@ TEST(CaptureMachineTest, WhatEachStepAsksThePluginToDo) {
   EXPECT_FALSE(queued.append->complete);
   EXPECT_FALSE(queued.append->mmrAfter);
   EXPECT_FALSE(queued.finished);
-  EXPECT_EQ(queued.readAgainIn, kFirstReadingDelay);
+  EXPECT_EQ(queued.readAgainIn, TimerDelay(7.0f));
   EXPECT_EQ(queued.say, "Queued ranked match capture for Ranked Doubles 2v2 (3-1).");
   EXPECT_EQ(machine.pendingCount(), 1u);
 
@@ -177,7 +152,7 @@ TEST(CaptureMachineTest, WhatEachStepAsksThePluginToDo) {
       machine.Advance(match.matchKey, [](std::int32_t) { return Read(1000, true); });
   EXPECT_FALSE(waiting.append);
   EXPECT_FALSE(waiting.finished);
-  EXPECT_EQ(waiting.readAgainIn, kNextReadingDelay);
+  EXPECT_EQ(waiting.readAgainIn, TimerDelay(2.0f));
   EXPECT_EQ(waiting.say, "");
 
   const struct {

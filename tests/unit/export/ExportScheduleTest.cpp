@@ -40,9 +40,15 @@ TEST(ExportScheduleTest, WhatThePeriodicTimerDoesInEachPlace) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.place);
-    const PeriodicDecision run = DecidePeriodicRun(c.enabled, c.autoExport, c.where);
+    int asked = 0;
+    const PeriodicDecision run = DecidePeriodicRun(c.enabled, c.autoExport, [&] {
+      ++asked;
+      return c.where;
+    });
     EXPECT_EQ(run.work, c.work);
     EXPECT_EQ(run.reason ? std::string(run.reason) : std::string(), c.reason);
+    // With a switch off the game is not asked at all.
+    EXPECT_EQ(asked, c.enabled && c.autoExport ? 1 : 0);
   }
 }
 
@@ -56,7 +62,7 @@ TEST(ExportScheduleTest, ThrottlesCountFromTheLastEventLetThrough) {
   EXPECT_FALSE(window.Pass(start + nanoseconds(8'000'000'001)));
 
   // The frame throttle counts from the clock's zero, and compares in
-  // single-precision seconds: 9.9999999995 s is 10.0f and lets a frame pass.
+  // single-precision seconds: 9.999999999 s is 10.0f and lets a frame pass.
   Throttle frames{kFreeplayDrawExportInterval, nanoseconds::zero()};
   EXPECT_FALSE(frames.Pass(nanoseconds(9'000'000'000)));
   EXPECT_TRUE(frames.Pass(start));
