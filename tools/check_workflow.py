@@ -48,6 +48,11 @@ forge): it reads it as data, and fails, naming the break, when
                  or $( ), so that no later command hides a failure and no
                  script logic lives in the YAML; and none names GITHUB_ENV
                  or GITHUB_PATH, so the variables are those the file sets;
+               - every step runs in the runner's default shell or under a
+                 shell keyword (bash, pwsh, powershell, cmd, sh), set on the
+                 step, a job's or the workflow's defaults: a template of one's
+                 own can drop the exit status; and pip installs only with
+                 --require-hashes from a requirements file of tools/;
                - every path to the DLL or its PDB is the bakkesmod preset's
                  (its binaryDir, the bin/ of CMakeLists.txt, the build
                  preset's configuration), and the DLL check checks it;
@@ -118,6 +123,8 @@ GATES = {
     "the SDK note and its commit check": r"python3? tools/sdk_note\.py .+",
     "the packing": r"python3? tools/pack_release\.py .+",
 }
+SHELLS = ("bash", "pwsh", "powershell", "cmd", "sh")  # GitHub's own, which fail on a failure
+PIP = r"python3? -m pip install --require-hashes -r tools/[\w.-]+\.txt"
 PUBLISHING = r'gh release create "?\$\{?GITHUB_REF_NAME\}?"? .+'
 PUBLISHER_ACTIONS = ["actions/download-artifact"]
 TOKEN = re.compile(r"github\s*\.\s*token|github\s*\[\s*'token'|secrets\s*[.\[]")
@@ -250,6 +257,8 @@ def normalize(workflow, text):
     on = normal.get("on")
     if isinstance(on, (str, list)):  # the short forms of the triggers
         normal["on"] = {str(event): None for event in ([on] if isinstance(on, str) else on)}
+    elif isinstance(on, dict):  # `workflow_dispatch: {}` reads as `workflow_dispatch:`
+        normal["on"] = {event: None if value == {} else value for event, value in on.items()}
     comments = pin_comments(text)
     for job in normal["jobs"].values():
         job.pop("concurrency", None)
@@ -400,6 +409,12 @@ def check_invariants(root, workflow, fail):
         if "continue-on-error" in job:
             fail(f"continue-on-error: {name} has continue-on-error, so GitHub reports it passed to the "
                  "jobs that need it even when it failed")
+    shells = [("the workflow's defaults", workflow), *((f"{n}'s defaults", j) for n, j in jobs.items())]
+    for where, shell in [(w, ((d.get("defaults") or {}).get("run") or {}).get("shell")) for w, d in shells] \
+            + [(str(step), step.data.get("shell")) for step in steps]:
+        if shell is not None and shell not in SHELLS:
+            fail(f"shell: {where} runs under {shell!r}, a template that can drop a failure's exit status: "
+                 f"name one of {', '.join(SHELLS)}, or none")
     for step in steps:
         if "continue-on-error" in step.data:
             fail(f"continue-on-error: {step} has continue-on-error, so its job goes on and passes "
@@ -408,6 +423,8 @@ def check_invariants(root, workflow, fail):
         if re.search(r"[\n;&|`]|\$\(", str(step.data["run"]).strip()):
             fail(f"one command: {step} runs {step.run!r}, more than one command: a later one can hide "
                  "an earlier failure (put the logic in a script of tools/ that the tests run)")
+        if re.search(r"\bpip3?\b", step.run) and not re.fullmatch(PIP, step.run):
+            fail(f"hashes: {step} runs {step.run!r}: packages are installed only as {PIP}")
         if re.search(r"GITHUB_(ENV|PATH)\b", step.run):
             fail(f"env: {step} writes GITHUB_ENV or GITHUB_PATH, which change the later steps' variables "
                  "or programs behind this check's back")

@@ -111,6 +111,17 @@ def cases(v):
         review("one step in Windows PowerShell", BUILD_STEP, BUILD_STEP + "        shell: powershell\n",
                "+  shell: powershell"),
         review("the job's shell is cmd", "        shell: pwsh\n", "        shell: cmd\n", "+    shell: cmd"),
+        invariant("a template on the Windows job without the exit-code wrapper", "        shell: pwsh\n",
+                  "        shell: pwsh -command \". '{0}'\"\n", "shell: windows-dll's defaults runs under"),
+        invariant("a job's template that ends in exit 0", "        shell: pwsh\n",
+                  "        shell: pwsh -command \"& '{0}'; exit 0\"\n", "shell: windows-dll's defaults"),
+        invariant("a cmd template on a gate", BUILD_STEP, BUILD_STEP + "        shell: cmd /c {0} || exit 0\n",
+                  "shell: windows-dll: step 'Build the Release configuration' runs under"),
+        invariant("a bash template on a gate", f"        run: {LINUX_TESTS}\n",
+                  f"        run: {LINUX_TESTS}\n        shell: bash {{0}} || true\n", "shell: linux-tests: step"),
+        invariant("a template for the whole workflow", "permissions:\n  contents: read\n",
+                  "permissions:\n  contents: read\ndefaults:\n  run:\n    shell: sh -c '{0}; true'\n",
+                  "shell: the workflow's defaults runs under"),
         review("the release job on a Windows runner", "    runs-on: ubuntu-latest\n    permissions:",
                "    runs-on: windows-2022\n    permissions:", "+runs-on: windows-2022"),
         # The version and the tag check.
@@ -285,8 +296,10 @@ def cases(v):
                "-DCMAKE_MSVC_RUNTIME_LIBRARY=MultiThreadedDLL"),
         review("another configuration built", "cmake --build --preset bakkesmod",
                "cmake --build --preset bakkesmod --config Debug", "--config Debug"),
-        review("pefile installed without its hashes", "pip install --require-hashes -r", "pip install -r",
-               "+- run: python -m pip install -r"),
+        invariant("pefile installed without its hashes", "pip install --require-hashes -r", "pip install -r",
+                  "hashes: windows-dll: step 'Install the DLL check's pefile"),
+        invariant("pefile installed by name", "--require-hashes -r tools/check_dll.requirements.txt",
+                  "pefile==2023.2.7", "hashes: windows-dll"),
     ] + [
         invariant(f"a condition on the gate '{gate}'", f"      - name: {gate}\n",
                   f"      - name: {gate}\n        {NOT_ON_TAGS}\n", "has if: !startsWith")
@@ -612,10 +625,13 @@ def harmless(text):
         ("other step names", [every("      - name: ", "      - name: Step ")]),
         ("Ubuntu 24.04 named", [every("runs-on: ubuntu-latest", "runs-on: ubuntu-24.04")]),
         ("the triggers as a list", [(WORKFLOW, TRIGGERS, "on: [push, pull_request, workflow_dispatch]\n")]),
+        ("triggers as empty mappings",
+         [(WORKFLOW, TRIGGERS, "on:\n  push: {}\n  pull_request:\n  workflow_dispatch: {}\n")]),
     ] + [(f"actions at {'major' if i == 0 else 'full version'} tags",
           [every(pin, pin.split("@")[0] + "@" + tags[i]) for pin, tags in PINS.items()]) for i in (0, 1)]
     together = [edit for what, edits in variants if what not in ("the SDK's pin moved to the job's env",
-                                                                  "actions at full version tags") for edit in edits]
+                                                                  "actions at full version tags",
+                                                                  "triggers as empty mappings") for edit in edits]
     return variants + [("all of these at once", together)]
 
 
