@@ -17,7 +17,9 @@ A line "# profile-name: NAME" names the profile folder (to test unusual names).
 
 --emulator runs a Windows build of the host (under Wine); the export folder's
 paths it prints use backslashes, which are read as slashes so that the same
-expected output serves both systems.
+expected output serves both systems. A run under Wine that fails also prints
+what it leaves to go on (emulator_evidence): a failure that comes once in a
+hundred runs is then explained by the log of the run it failed in.
 A line "# host-options: ..." in the script adds options; the host reads it
 itself, so a scenario run by hand (docs/host.md) gives the same output.
 Every snapshot and history line produced is also parsed strictly and validated
@@ -34,6 +36,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 CLOCK = "2026-12-06T21:00:00"
 EXPORT_FOLDER = ".tallyloom"
@@ -73,6 +76,31 @@ def show_difference(label, expected, actual):
     sys.stderr.writelines(line if line.endswith("\n") else line + "\n" for line in diff)
     if expected.replace(b"\r", b"") == actual.replace(b"\r", b""):
         print("(the difference is in CR bytes)", file=sys.stderr)
+
+
+def emulator_evidence(run, profile, seconds):
+    """Wine's exit status and stderr, whether the host started (it makes its
+    profile folder before anything else), and the wineserver's state."""
+    prefix = os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine"))
+    lines = [f"exit status {run.returncode} after {seconds:.1f} s; stdout {len(run.stdout)} bytes",
+             "the host started: " + ("yes, it made its profile folder" if os.path.isdir(profile)
+                                     else "no, its profile folder was never made"),
+             f"Wine's stderr: {run.stderr!r}",
+             f"WINEPREFIX={prefix} WINEDEBUG={os.environ.get('WINEDEBUG')}"]
+    try:
+        info = os.stat(prefix)
+        server = f"/tmp/.wine-{os.getuid()}/server-{info.st_dev:x}-{info.st_ino:x}"
+        held = sorted(os.listdir(server)) if os.path.isdir(server) else "no such folder"
+        lines.append(f"the prefix's wineserver folder {server}: {held}")
+    except OSError as error:
+        lines.append(f"the prefix: {error}")
+    processes = subprocess.run(["ps", "-eo", "pid,ppid,etimes,stat,args"], capture_output=True,
+                               text=True).stdout.splitlines()
+    lines += ["Wine's processes (pid, ppid, seconds, state):"]
+    lines += ["  " + line for line in processes if "wine" in line.lower() and "ps -eo" not in line]
+    with open("/proc/loadavg") as load:
+        lines.append(f"load average: {load.read().strip()}")
+    print("\n".join(["evidence of the run under Wine:", *lines]), file=sys.stderr)
 
 
 def strict_json(text):
@@ -131,9 +159,8 @@ def main():
 
     stem = args.script[:-len(".tlh")]
     scratch = tempfile.mkdtemp(prefix="tallyloom-scenario-")
-    profile = scratch
-    if profile_name(args.script):
-        profile = os.path.join(scratch, profile_name(args.script))
+    # A folder the host makes itself, which tells that it started.
+    profile = os.path.join(scratch, profile_name(args.script) or "profile")
     try:
         env = dict(os.environ, TZ="UTC")
         env.pop("USERPROFILE", None)
@@ -141,6 +168,7 @@ def main():
         if args.emulator:
             command.insert(0, args.emulator)
         command += [os.path.basename(args.script)]
+        started = time.monotonic()
         run = subprocess.run(command, cwd=os.path.dirname(os.path.abspath(args.script)),
                              stdin=subprocess.DEVNULL, capture_output=True, env=env, timeout=600)
         files = read_tree(os.path.join(profile, EXPORT_FOLDER))
@@ -198,6 +226,8 @@ def main():
                 show_difference(rel, expected_files[rel], files[rel])
                 ok = False
 
+        if not ok and args.emulator:
+            emulator_evidence(run, profile, time.monotonic() - started)
         validate_files(files, args.schemas)
         if not ok:
             fail(os.path.basename(args.script))
