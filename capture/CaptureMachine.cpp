@@ -22,7 +22,8 @@ CaptureStep CaptureMachine::Queue(const TallyLoomPendingMatchCapture& capture) {
 }
 
 CaptureStep CaptureMachine::Advance(const std::string& matchKey,
-                                    const std::function<RatingReading(std::int32_t)>& read) {
+                                    const std::function<RatingReading(std::int32_t)>& read,
+                                    bool autoExport) {
   auto it = pending_.find(matchKey);
   if (it == pending_.end()) return {};
   TallyLoomPendingMatchCapture& capture = it->second;
@@ -42,14 +43,15 @@ CaptureStep CaptureMachine::Advance(const std::string& matchKey,
     const bool stable = capture.stableReadings >= 2;
     if (!reading.syncing) {
       if (capture.mmrBefore && (*capture.mmrBefore != mmr || stable)) {
-        return Finish(matchKey, TallyLoomDeltaState::Exact, mmr);
+        return Finish(matchKey, TallyLoomDeltaState::Exact, mmr, autoExport);
       }
-      if (!capture.mmrBefore && stable) return Finish(matchKey, TallyLoomDeltaState::Unknown, mmr);
+      if (!capture.mmrBefore && stable)
+        return Finish(matchKey, TallyLoomDeltaState::Unknown, mmr, autoExport);
     }
   }
 
   if (capture.captureAttempts >= kMaxReadings) {
-    return Finish(matchKey, TallyLoomDeltaState::Unknown, capture.lastObservedMmr);
+    return Finish(matchKey, TallyLoomDeltaState::Unknown, capture.lastObservedMmr, autoExport);
   }
   CaptureStep step;
   step.matchKey = matchKey;
@@ -58,7 +60,7 @@ CaptureStep CaptureMachine::Advance(const std::string& matchKey,
 }
 
 CaptureStep CaptureMachine::Finish(const std::string& matchKey, TallyLoomDeltaState state,
-                                   std::optional<std::int32_t> mmrAfter) {
+                                   std::optional<std::int32_t> mmrAfter, bool autoExport) {
   auto it = pending_.find(matchKey);
   TallyLoomPendingMatchCapture capture = std::move(it->second);
   pending_.erase(it);
@@ -72,6 +74,8 @@ CaptureStep CaptureMachine::Finish(const std::string& matchKey, TallyLoomDeltaSt
   CaptureStep step;
   step.matchKey = matchKey;
   step.finished = true;
+  step.exportNow = autoExport;
+  if (autoExport) step.delayedExportIn = kDelayedPostMatchExportDelay;
   if (state == TallyLoomDeltaState::Exact && capture.mmrBefore && mmrAfter) {
     step.say = fmt::format("Captured exact {} delta of {} for {}.", capture.isWin ? "win" : "loss",
                            *mmrAfter - *capture.mmrBefore, capture.playlistName);

@@ -42,6 +42,10 @@ struct CaptureStep {
   bool finished = false;                  // 2. a capture ended
   std::optional<TimerDelay> readAgainIn;  // 3. a timer that calls Advance
   std::string say;                        // 4. a console line, when not empty
+  // 5. With automatic export on when a capture ends, an export at once (the
+  // plugin's switch is not asked), and 6. a timer for the delayed one.
+  bool exportNow = false;
+  std::optional<TimerDelay> delayedExportIn;
 };
 
 class CaptureMachine {
@@ -58,8 +62,10 @@ class CaptureMachine {
 
   // One timed reading for the capture of `matchKey`. `read` is called only
   // while that capture is pending; after it has ended the step is empty.
+  // `autoExport` is the switch as it is now.
   CaptureStep Advance(const std::string& matchKey,
-                      const std::function<RatingReading(std::int32_t playlistId)>& read);
+                      const std::function<RatingReading(std::int32_t playlistId)>& read,
+                      bool autoExport);
 
   // Ratings read from the service (by an export, or the timer's read during
   // an online match) replace what the memory holds for their playlists.
@@ -70,7 +76,7 @@ class CaptureMachine {
 
  private:
   CaptureStep Finish(const std::string& matchKey, TallyLoomDeltaState state,
-                     std::optional<std::int32_t> mmrAfter);
+                     std::optional<std::int32_t> mmrAfter, bool autoExport);
 
   std::unordered_map<std::int32_t, std::int32_t> remembered_;
   std::unordered_map<std::string, TallyLoomPendingMatchCapture> pending_;

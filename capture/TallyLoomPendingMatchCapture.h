@@ -15,15 +15,8 @@ enum class TallyLoomDeltaState : int {
 // "pending", "exact", and "unknown" for every other value (read from a
 // damaged record).
 inline const char* DeltaStateText(TallyLoomDeltaState state) {
-  switch (state) {
-    case TallyLoomDeltaState::Pending:
-      return "pending";
-    case TallyLoomDeltaState::Exact:
-      return "exact";
-    case TallyLoomDeltaState::Unknown:
-      break;
-  }
-  return "unknown";
+  if (state == TallyLoomDeltaState::Pending) return "pending";
+  return state == TallyLoomDeltaState::Exact ? "exact" : "unknown";
 }
 
 struct TallyLoomPendingMatchCapture {

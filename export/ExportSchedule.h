@@ -1,5 +1,5 @@
-// When the snapshot exports by itself: the triggers' delays, what the
-// 20-second timer does in each place of the game, and the throttles.
+// When the snapshot exports by itself: the triggers' delays and gates, what
+// the 20-second timer does in each place of the game, and the throttles.
 // Decisions only: the plugin reads the game and sets the timers.
 #pragma once
 
@@ -15,12 +15,9 @@ inline constexpr TimerDelay kSessionStartExportDelay{1.0f};  // freeplay and tra
 inline constexpr TimerDelay kDelayedPostMatchExportDelay{15.0f};
 inline constexpr TimerDelay kFreeplayDrawExportInterval{10.0f};
 
-// What the host reports when the timer runs ("game" is offline play only).
-struct GamePlace {
-  bool inGame = false;
-  bool inOnlineGame = false;
-  bool inFreeplay = false;
-  bool inReplay = false;
+// The game's answers, each asked only when needed ("game" is offline play).
+struct PlaceQuestions {
+  std::function<bool()> inGame, inOnlineGame, inFreeplay, inReplay;
 };
 
 // In an online match no file changes, but the ratings are read into the
@@ -34,17 +31,35 @@ struct PeriodicDecision {
   const char* reason = nullptr;  // for kExport
 };
 
-// `readPlace` asks the game, and only when both switches are on.
+// With both switches on, the game is asked in turn up to the first true
+// answer (none: the menus), then freeplay again, then the online match.
 inline PeriodicDecision DecidePeriodicRun(bool enabled, bool autoExport,
-                                          const std::function<GamePlace()>& readPlace) {
+                                          const PlaceQuestions& ask) {
   if (!enabled || !autoExport) return {};
-  const GamePlace place = readPlace();
-  if (!place.inGame && !place.inOnlineGame && !place.inFreeplay && !place.inReplay) {
-    return {PeriodicWork::kExport, "Menu export"};
+  if (!ask.inGame() && !ask.inFreeplay() && !ask.inReplay()) {
+    if (!ask.inOnlineGame()) return {PeriodicWork::kExport, "Menu export"};
+    return {PeriodicWork::kReadRatings};
   }
-  if (place.inFreeplay) return {PeriodicWork::kExport, "Freeplay poll export"};
-  if (place.inOnlineGame) return {PeriodicWork::kReadRatings};
+  if (ask.inFreeplay()) return {PeriodicWork::kExport, "Freeplay poll export"};
+  if (ask.inOnlineGame()) return {PeriodicWork::kReadRatings};
   return {};
+}
+
+// A freeplay or training start exports 1 s later with both switches on at the
+// event; the timer asks nothing.
+inline bool SessionStartExports(bool enabled, bool autoExport) { return enabled && autoExport; }
+
+// A drawn frame may export (throttled) with both switches on and the game in
+// freeplay, asked only then: a frame's one question to the host.
+template <class InFreeplay>
+bool FrameMayExport(bool enabled, bool autoExport, InFreeplay&& inFreeplay) {
+  return enabled && autoExport && inFreeplay();
+}
+
+// The export 15 s after a capture ends (CaptureStep) asks both switches when
+// it fires, not when it is set.
+inline bool DelayedPostMatchExportRuns(bool enabled, bool autoExport) {
+  return enabled && autoExport;
 }
 
 // Lets an event through when at least `interval` has passed since the last

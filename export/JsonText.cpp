@@ -5,6 +5,9 @@
 namespace {
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+// The five escaped bytes, and what each becomes.
+constexpr std::string_view kEscaped = "\t\n\r\"\\";
+constexpr const char* kEscapes[] = {"\\t", "\\n", "\\r", "\\\"", "\\\\"};
 
 // The length of the well-formed UTF-8 sequence starting at text[i], or 0 when
 // it is ill-formed; then `consumed` is the length of its maximal subpart
@@ -66,25 +69,11 @@ void AppendJsonEscaped(std::string& out, std::string_view text) {
     }
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
-      switch (c) {
-        case '\t':
-          out += "\\t";
-          break;
-        case '\n':
-          out += "\\n";
-          break;
-        case '\r':
-          out += "\\r";
-          break;
-        case '"':
-          out += "\\\"";
-          break;
-        case '\\':
-          out += "\\\\";
-          break;
-        default:
-          if (c >= 0x20) out.push_back(static_cast<char>(c));
-          break;
+      // Every other control byte is dropped.
+      if (const std::size_t e = kEscaped.find(static_cast<char>(c)); e != kEscaped.npos) {
+        out += kEscapes[e];
+      } else if (c >= 0x20) {
+        out.push_back(static_cast<char>(c));
       }
       ++i;
       continue;

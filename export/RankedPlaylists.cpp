@@ -5,24 +5,10 @@
 #include <limits>
 
 std::string GetPlaylistName(std::int32_t playlistId) {
-  switch (playlistId) {
-    case 10:
-      return "Ranked Duel 1v1";
-    case 11:
-      return "Ranked Doubles 2v2";
-    case 13:
-      return "Ranked Standard 3v3";
-    case 27:
-      return "Hoops";
-    case 28:
-      return "Rumble";
-    case 29:
-      return "Dropshot";
-    case 30:
-      return "Snow Day";
-    default:
-      return "Unknown";
+  for (const RankedPlaylist& playlist : kRankedPlaylists) {
+    if (playlist.id == playlistId) return playlist.name;
   }
+  return "Unknown";
 }
 
 std::optional<std::int32_t> RoundMmrReading(float reading) {

@@ -1,12 +1,21 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 // The ranked playlists, in the order every exported list follows.
-inline constexpr std::array<std::int32_t, 7> RankedPlaylistIds = {10, 11, 13, 27, 28, 29, 30};
+struct RankedPlaylist {
+  std::int32_t id;
+  const char* name;
+};
+inline constexpr RankedPlaylist kRankedPlaylists[] = {{10, "Ranked Duel 1v1"},
+                                                      {11, "Ranked Doubles 2v2"},
+                                                      {13, "Ranked Standard 3v3"},
+                                                      {27, "Hoops"},
+                                                      {28, "Rumble"},
+                                                      {29, "Dropshot"},
+                                                      {30, "Snow Day"}};
 
 // The display name of a ranked playlist; "Unknown" for any other id.
 std::string GetPlaylistName(std::int32_t playlistId);

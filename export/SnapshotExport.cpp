@@ -12,9 +12,9 @@ SnapshotReading ReadSnapshot(GameSource& game) {
   SnapshotReading reading;
   reading.account = game.ResolveAccount();
   if (!reading.account) return reading;
-  for (const std::int32_t playlistId : RankedPlaylistIds) {
-    if (const std::optional<std::int32_t> mmr = game.ReadRating(playlistId).mmr) {
-      reading.playlists.push_back({playlistId, GetPlaylistName(playlistId), *mmr});
+  for (const RankedPlaylist& playlist : kRankedPlaylists) {
+    if (const std::optional<std::int32_t> mmr = game.ReadRating(playlist.id).mmr) {
+      reading.playlists.push_back({playlist.id, playlist.name, *mmr});
     }
   }
   return reading;

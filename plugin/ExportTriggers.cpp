@@ -17,7 +17,7 @@ void TallyLoomMMR::RegisterHooks() {
 
   auto sessionStart = [this](const char* reason) {
     return Guarded([this, reason](const std::string&) {
-      if (!IsEnabled() || !IsAutoExportOn()) return;
+      if (!SessionStartExports(IsEnabled(), IsAutoExportOn())) return;
       // The timer checks nothing when it fires: the start has been seen.
       SetGuardedTimeout([this, reason] { ExportSnapshot(false, reason); },
                         kSessionStartExportDelay);
@@ -34,8 +34,10 @@ void TallyLoomMMR::RegisterHooks() {
 }
 
 void TallyLoomMMR::OnFreeplayFrame() {
-  if (!IsEnabled() || !IsAutoExportOn()) return;
-  if (!gameWrapper->IsInFreeplay()) return;
+  if (!FrameMayExport(IsEnabled(), IsAutoExportOn(),
+                      [this] { return gameWrapper->IsInFreeplay(); })) {
+    return;
+  }
   const std::chrono::nanoseconds now{platform::Env::Default()->MonotonicNanos()};
   // The throttle moves whether the export succeeds or not.
   if (throttles_.freeplayDraw.Pass(now)) ExportSnapshot(false, "Freeplay draw export");
@@ -56,10 +58,10 @@ void TallyLoomMMR::SchedulePeriodicExport() {
         // cannot skip the re-arming below and end the chain.
         Shielded([this] {
           GameWrapper& game = *gameWrapper;
-          const PeriodicDecision run = DecidePeriodicRun(IsEnabled(), IsAutoExportOn(), [&] {
-            return GamePlace{game.IsInGame(), game.IsInOnlineGame(), game.IsInFreeplay(),
-                             game.IsInReplay()};
-          });
+          const PeriodicDecision run = DecidePeriodicRun(
+              IsEnabled(), IsAutoExportOn(),
+              {[&] { return game.IsInGame(); }, [&] { return game.IsInOnlineGame(); },
+               [&] { return game.IsInFreeplay(); }, [&] { return game.IsInReplay(); }});
           if (run.work == PeriodicWork::kExport) {
             ExportSnapshot(false, run.reason);
           } else if (run.work == PeriodicWork::kReadRatings) {

@@ -1,14 +1,12 @@
 // The end of a ranked match, read from the game and handed to the capture
 // rules, and the timed readings that resolve its change of rating.
-#include <fmt/format.h>
-
 #include <chrono>
 #include <cstdint>
 #include <optional>
 
 #include "capture/HistoryLine.h"
+#include "capture/MatchEnd.h"
 #include "export/ExportFiles.h"
-#include "export/RankedPlaylists.h"
 #include "export/Timestamp.h"
 #include "platform/Env.h"
 #include "plugin/SdkGameSource.h"
@@ -20,46 +18,36 @@ void TallyLoomMMR::HandleMatchEnded() {
   const std::chrono::nanoseconds now{platform::Env::Default()->MonotonicNanos()};
   if (!throttles_.matchEnd.Pass(now)) return;
 
+  // The game is asked in the order the rules judge it, and no further than
+  // the fact that skips the match.
+  MatchEndFacts facts;
   ServerWrapper server = gameWrapper->GetOnlineGame();
   if (!server) server = gameWrapper->GetGameEventAsServer();
   if (!server) server = gameWrapper->GetCurrentGameState();
-  if (!server) return;
-
+  facts.match = static_cast<bool>(server);
+  if (SkipOf(facts) == MatchEndSkip::kNoMatch) return;
   GameSettingPlaylistWrapper playlist = server.GetPlaylist();
-  if (!playlist || playlist.GetbRanked() == 0) return;
-
+  facts.ranked = playlist && playlist.GetbRanked() != 0;
+  if (SkipOf(facts) == MatchEndSkip::kNotRanked) return;
   ArrayWrapper<TeamWrapper> teams = server.GetTeams();
-  if (teams.Count() < 2) return;
-
+  facts.teams = teams.Count();
+  if (SkipOf(facts) == MatchEndSkip::kFewerThanTwoTeams) return;
   PlayerControllerWrapper player = server.GetLocalPrimaryPlayer();
-  if (!player) return;
-  PriWrapper pri = player.GetPRI();
-  if (!pri) return;
-
+  PriWrapper pri = player ? player.GetPRI() : PriWrapper(0);
+  facts.localPlayer = player && pri;
+  if (SkipOf(facts) == MatchEndSkip::kNoLocalPlayer) return;
   SdkGameSource source(*gameWrapper);
-  const std::optional<TallyLoomAccount> account = source.ResolveAccount();
-  if (!account) return;
+  facts.account = source.ResolveAccount();
+  if (SkipOf(facts)) return;
 
-  TallyLoomPendingMatchCapture capture;
-  capture.playlistId = playlist.GetPlaylistId();
-  capture.playlistName = GetPlaylistName(capture.playlistId);
-  capture.scoreBlue = teams.Get(0).GetScore();
-  capture.scoreOrange = teams.Get(1).GetScore();
-  capture.platform = account->platform;
-  capture.playerId = account->playerId;
-  capture.timestamp = CurrentTimestamp();
-  capture.matchKey = fmt::format("{}:{}:{}:{}:{}", capture.playlistId, capture.playerId,
-                                 capture.timestamp, capture.scoreBlue, capture.scoreOrange);
+  facts.playlistId = playlist.GetPlaylistId();
+  facts.scoreBlue = teams.Get(0).GetScore();
+  facts.scoreOrange = teams.Get(1).GetScore();
+  const std::string timestamp = CurrentTimestamp();
+  if (TeamWrapper winner = server.GetGameWinner()) facts.winnerTeam = winner.GetTeamNum();
+  facts.localTeam = pri.GetTeamNum();
 
-  TeamWrapper winner = server.GetGameWinner();
-  if (winner) {
-    capture.isWin = winner.GetTeamNum() == pri.GetTeamNum();
-  } else if (pri.GetTeamNum() == 0) {
-    capture.isWin = capture.scoreBlue > capture.scoreOrange;
-  } else {
-    capture.isWin = capture.scoreOrange > capture.scoreBlue;
-  }
-
+  TallyLoomPendingMatchCapture capture = CaptureOf(facts, timestamp);
   capture.mmrBefore = captures_.MmrBefore(
       capture.playlistId, [&] { return ReadPlaylistRating(source, capture.playlistId).mmr; });
   CarryOut(captures_.Queue(capture));
@@ -68,7 +56,8 @@ void TallyLoomMMR::HandleMatchEnded() {
 void TallyLoomMMR::AdvanceCapture(const std::string& matchKey) {
   SdkGameSource source(*gameWrapper);
   CarryOut(captures_.Advance(
-      matchKey, [&](std::int32_t playlistId) { return ReadPlaylistRating(source, playlistId); }));
+      matchKey, [&](std::int32_t playlistId) { return ReadPlaylistRating(source, playlistId); },
+      IsAutoExportOn()));
 }
 
 void TallyLoomMMR::CarryOut(const CaptureStep& step) {
@@ -90,17 +79,14 @@ void TallyLoomMMR::CarryOut(const CaptureStep& step) {
     SetGuardedTimeout([this, key = step.matchKey] { AdvanceCapture(key); }, *step.readAgainIn);
   }
   if (!step.say.empty()) Log(step.say);
-
-  // A capture already under way is finished and exported even when the
-  // plugin was switched off after the match ended; the later export asks both.
-  if (step.finished && IsAutoExportOn()) {
-    ExportSnapshot(false, "Post-match export");
+  if (step.exportNow) ExportSnapshot(false, "Post-match export");
+  if (step.delayedExportIn) {
     SetGuardedTimeout(
         [this] {
-          if (IsEnabled() && IsAutoExportOn()) {
+          if (DelayedPostMatchExportRuns(IsEnabled(), IsAutoExportOn())) {
             ExportSnapshot(false, "Delayed post-match export (MMR sync retry)");
           }
         },
-        kDelayedPostMatchExportDelay);
+        *step.delayedExportIn);
   }
 }

@@ -1,6 +1,8 @@
 // The two switches are booleans that the host writes when their console
-// variables change, possibly from its render thread; they are read here with
-// atomic loads so that a read never races the host's write.
+// variables change, possibly from its render thread. The plugin's own reads
+// and writes are atomic; a read is safe from the host's write only if the
+// host too writes the bool in one store, as a compiler does for a plain bool
+// on the host's platforms. Its SDK does not say so: the plugin assumes it.
 #pragma once
 
 #include <atomic>

@@ -1,16 +1,12 @@
-// The plugin object: the host's handles and the glue between the host and
-// the plugin's rules. Its callbacks read the game, feed the capture rules
-// (capture/CaptureMachine.h) and the exporter (export/SnapshotExport.h), and
-// carry out what they decide. Its members are defined in plugin/, each file
-// calling only those below it: LifeCycle.cpp (load, unload),
-// ConsoleRegistration.cpp, ExportTriggers.cpp, MatchCapture.cpp,
-// RenderSettings.cpp (the tab), RunExport.cpp, and TallyLoomMMR.cpp (log
-// lines, timers, the switches and the guard).
-//
-// Threads: hooks, timers, the drawable and console commands run on the game
-// thread, which alone touches the capture rules. The tab runs on the render
-// thread and reads only the switches and the tab's state, behind its own
-// lock. No lock of the plugin's is held while it calls the host.
+// The plugin object: the host's handles, and the glue that reads the game,
+// hands it to the rules (capture/, export/) and carries out what they decide.
+// Its members live in plugin/, each file calling only those below it:
+// LifeCycle, ConsoleRegistration, ExportTriggers, MatchCapture,
+// RenderSettings, RunExport, then TallyLoomMMR.cpp (log lines, timers, the
+// switches and the guard). Hooks, timers, the drawable and console commands
+// run on the game thread, which alone touches the capture rules; the tab runs
+// on the render thread and reads only the switches and the tab's state, behind
+// its own lock. No lock of the plugin's is held while it calls the host.
 #pragma once
 
 #include <atomic>
@@ -27,13 +23,11 @@
 #include "settings/SettingsWindowBase.h"
 #include "settings/TabState.h"
 
-// The two throttles that belong to the library rather than to one plugin
-// object. The host keeps the library loaded when it unloads the plugin and
-// loads it again, and both run on across that, as they always have: a match
-// end within 8 seconds of the last one is still the same match, and freeplay
-// frames still export at most once every 10 seconds. The library keeps one
-// of these beside its plugin object (EntryPoints.cpp) and hands it to every
-// object it makes; tests hand their own.
+// The two throttles of the library rather than of one plugin object: the
+// library keeps them beside its object (EntryPoints.cpp); tests hand their
+// own. They run on across an unload and a load while the library stays
+// loaded, as the simulated host keeps it. The real host releases the library,
+// so there both windows simply start again after a reload, which is allowed.
 struct LibraryThrottles {
   Throttle matchEnd{kMatchEndRepeatWindow, std::nullopt};
   // Counts from the clock's zero, so the first qualifying frame after the
@@ -60,8 +54,6 @@ class TallyLoomMMR : public BakkesMod::Plugin::BakkesModPlugin, public SettingsW
 
   // What the tab shows, copied; safe from any thread.
   TabRows Status() const { return tab_.Rows(); }
-  // The capture rules' state, for tests; game thread only.
-  const CaptureMachine& Captures() const { return captures_; }
 
  private:
   void RegisterCvars();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture/CaptureMachine.h"
+#include "capture/MatchEnd.h"
 
 namespace {
 
@@ -43,7 +44,8 @@ struct Outcome {
 // Queues the match and answers each reading from `readings` until the
 // capture ends (or the readings run out, which the test reports).
 Outcome Play(CaptureMachine& machine, const TallyLoomPendingMatchCapture& match,
-             const std::vector<RatingReading>& readings) {
+             const std::vector<RatingReading>& readings, CaptureStep* last = nullptr,
+             bool autoExport = true) {
   CaptureStep step = machine.Queue(match);
   Outcome outcome;
   std::size_t next = 0;
@@ -54,11 +56,15 @@ Outcome Play(CaptureMachine& machine, const TallyLoomPendingMatchCapture& match,
     }
     // The first reading 7 s after the match's end, the others 2 s apart.
     EXPECT_EQ(step.readAgainIn, TimerDelay(next == 0 ? 7.0f : 2.0f));
-    step = machine.Advance(match.matchKey, [&](std::int32_t playlistId) {
-      EXPECT_EQ(playlistId, match.playlistId);
-      return readings[next++];
-    });
+    step = machine.Advance(
+        match.matchKey,
+        [&](std::int32_t playlistId) {
+          EXPECT_EQ(playlistId, match.playlistId);
+          return readings[next++];
+        },
+        autoExport);
   }
+  if (last) *last = step;
   EXPECT_EQ(next, readings.size()) << "readings left over";
   EXPECT_FALSE(step.readAgainIn);
   EXPECT_EQ(machine.pendingCount(), 0u);
@@ -148,8 +154,9 @@ TEST(CaptureMachineTest, WhatEachStepAsksThePluginToDo) {
   EXPECT_EQ(machine.pendingCount(), 1u);
 
   // An undecided reading: only the next timer.
-  const CaptureStep waiting =
-      machine.Advance(match.matchKey, [](std::int32_t) { return Read(1000, true); });
+  const CaptureStep waiting = machine.Advance(
+      match.matchKey, [](std::int32_t) { return Read(1000, true); }, true);
+  EXPECT_FALSE(waiting.exportNow);
   EXPECT_FALSE(waiting.append);
   EXPECT_FALSE(waiting.finished);
   EXPECT_EQ(waiting.readAgainIn, TimerDelay(2.0f));
@@ -172,6 +179,65 @@ TEST(CaptureMachineTest, WhatEachStepAsksThePluginToDo) {
   for (const auto& line : lines) {
     CaptureMachine fresh;
     EXPECT_EQ(Play(fresh, Match(line.before, line.scoreBlue), line.readings).said, line.said);
+  }
+
+  // The exports after the end: at once with automatic export on; 15 s later
+  // only with both switches on when that timer fires.
+  const struct {
+    bool autoAtEnd, enabledAtFire, autoAtFire, now, delayed;
+  } exports[] = {{true, true, true, true, true},
+                 {true, false, true, true, false},
+                 {true, true, false, true, false},
+                 {false, true, true, false, false}};
+  for (const auto& e : exports) {
+    CaptureMachine fresh;
+    CaptureStep ended;
+    Play(fresh, Match(1000), {Read(1009)}, &ended, e.autoAtEnd);
+    EXPECT_EQ(ended.exportNow, e.now);
+    EXPECT_EQ(ended.delayedExportIn == TimerDelay(15.0f) &&
+                  DelayedPostMatchExportRuns(e.enabledAtFire, e.autoAtFire),
+              e.delayed);
+  }
+}
+
+TEST(CaptureMachineTest, WhichMatchEndIsCapturedAndHow) {
+  const TallyLoomAccount player{"epic", "42", ""};
+  MatchEndFacts facts{true, true, 2, true, player, 11, 3, 1, std::nullopt, 0};
+  EXPECT_EQ(SkipOf(facts), std::nullopt);
+  // Each reason to skip, in the order the game is asked.
+  for (auto [skip, unset] : std::vector<std::pair<MatchEndSkip, void (*)(MatchEndFacts&)>>{
+           {MatchEndSkip::kNoMatch, [](MatchEndFacts& f) { f = {}; }},
+           {MatchEndSkip::kNotRanked, [](MatchEndFacts& f) { f.ranked = false; }},
+           {MatchEndSkip::kFewerThanTwoTeams, [](MatchEndFacts& f) { f.teams = 1; }},
+           {MatchEndSkip::kNoLocalPlayer, [](MatchEndFacts& f) { f.localPlayer = false; }},
+           {MatchEndSkip::kNoAccount, [](MatchEndFacts& f) { f.account.reset(); }}}) {
+    MatchEndFacts without = facts;
+    unset(without);
+    EXPECT_EQ(SkipOf(without), skip);
+  }
+  const TallyLoomPendingMatchCapture doubles = CaptureOf(facts, "2026-12-06T21:14:05");
+  EXPECT_EQ(doubles.matchKey, "11:42:2026-12-06T21:14:05:3:1");
+  EXPECT_EQ(doubles.playlistName, "Ranked Doubles 2v2");
+  facts.playlistId = -7;
+  EXPECT_EQ(CaptureOf(facts, "t").playlistName, "Unknown");
+
+  // The winner the game names, else the goals from the local player's side.
+  const std::optional<std::uint8_t> none;
+  const struct {
+    std::optional<std::uint8_t> winner;
+    std::uint8_t local;
+    int blue, orange;
+    bool win;
+  } results[] = {{0, 0, 1, 3, true},     {1, 0, 3, 1, false},    {1, 1, 3, 1, true},
+                 {none, 0, 3, 1, true},  {none, 0, 1, 3, false}, {none, 1, 1, 3, true},
+                 {none, 1, 3, 1, false}, {none, 0, 2, 2, false}, {none, 1, 2, 2, false}};
+  for (const auto& r : results) {
+    facts.winnerTeam = r.winner;
+    facts.localTeam = r.local;
+    facts.scoreBlue = r.blue;
+    facts.scoreOrange = r.orange;
+    EXPECT_EQ(CaptureOf(facts, "t").isWin, r.win)
+        << r.blue << "-" << r.orange << " on " << +r.local;
   }
 }
 
@@ -232,8 +298,8 @@ TEST(CaptureMachineTest, KeysThatComeTwiceAndReadingsForEndedCaptures) {
   machine.Queue(Match(std::nullopt, 4));
   EXPECT_EQ(machine.pendingCount(), 1u);
   const auto read1009 = [](std::int32_t) { return Read(1009); };
-  EXPECT_FALSE(machine.Advance(first.matchKey, read1009).finished);
-  const CaptureStep ended = machine.Advance(first.matchKey, read1009);
+  EXPECT_FALSE(machine.Advance(first.matchKey, read1009, true).finished);
+  const CaptureStep ended = machine.Advance(first.matchKey, read1009, true);
   ASSERT_TRUE(ended.finished);
   EXPECT_EQ(ended.append->state, TallyLoomDeltaState::Unknown);
   EXPECT_EQ(ended.append->capture.scoreBlue, 4);
@@ -241,10 +307,13 @@ TEST(CaptureMachineTest, KeysThatComeTwiceAndReadingsForEndedCaptures) {
   // The timer of an ended capture, or a stray one, reads nothing and does nothing.
   int reads = 0;
   for (const std::string& key : {first.matchKey, std::string("never queued")}) {
-    const CaptureStep nothing = machine.Advance(key, [&](std::int32_t) {
-      ++reads;
-      return Read(1);
-    });
+    const CaptureStep nothing = machine.Advance(
+        key,
+        [&](std::int32_t) {
+          ++reads;
+          return Read(1);
+        },
+        true);
     EXPECT_FALSE(nothing.append);
     EXPECT_FALSE(nothing.finished);
     EXPECT_FALSE(nothing.readAgainIn);

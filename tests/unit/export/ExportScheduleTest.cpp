@@ -13,43 +13,55 @@ namespace {
 using std::chrono::nanoseconds;
 
 TEST(ExportScheduleTest, WhatThePeriodicTimerDoesInEachPlace) {
-  const GamePlace menu{};
-  const GamePlace freeplay{true, false, true, false};
-  const GamePlace training{true, false, false, false};
-  const GamePlace online{false, true, false, false};
-  const GamePlace replay{false, false, false, true};
+  // The place as the answers that are true: game (offline play), online,
+  // freeplay, replay; and the questions asked, in order, up to the first true
+  // one, then freeplay again and the online match when needed.
   const struct {
     const char* place;
-    GamePlace where;
+    std::string truths;
     bool enabled;
     bool autoExport;
     PeriodicWork work;
     std::string reason;
+    std::string asked;
   } cases[] = {
-      {"menus", menu, true, true, PeriodicWork::kExport, "Menu export"},
-      {"freeplay", freeplay, true, true, PeriodicWork::kExport, "Freeplay poll export"},
-      {"training", training, true, true, PeriodicWork::kNothing, ""},
-      {"replay", replay, true, true, PeriodicWork::kNothing, ""},
+      {"menus", "", true, true, PeriodicWork::kExport, "Menu export", "gfro"},
+      {"freeplay", "gf", true, true, PeriodicWork::kExport, "Freeplay poll export", "gf"},
+      {"training", "g", true, true, PeriodicWork::kNothing, "", "gfo"},
+      {"replay", "r", true, true, PeriodicWork::kNothing, "", "gfrfo"},
       // No file changes during an online match, but the ratings are read
-      // into memory; with either switch off nothing is read.
-      {"online match", online, true, true, PeriodicWork::kReadRatings, ""},
-      {"online match, automatic export off", online, true, false, PeriodicWork::kNothing, ""},
-      {"online match, plugin off", online, false, true, PeriodicWork::kNothing, ""},
-      {"menus, automatic export off", menu, true, false, PeriodicWork::kNothing, ""},
-      {"freeplay, plugin off", freeplay, false, true, PeriodicWork::kNothing, ""},
+      // into memory; with either switch off the game is not asked at all.
+      {"online match", "o", true, true, PeriodicWork::kReadRatings, "", "gfro"},
+      {"online match, automatic export off", "o", true, false, PeriodicWork::kNothing, "", ""},
+      {"online match, plugin off", "o", false, true, PeriodicWork::kNothing, "", ""},
+      {"menus, automatic export off", "", true, false, PeriodicWork::kNothing, "", ""},
+      {"freeplay, plugin off", "gf", false, true, PeriodicWork::kNothing, "", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.place);
-    int asked = 0;
-    const PeriodicDecision run = DecidePeriodicRun(c.enabled, c.autoExport, [&] {
-      ++asked;
-      return c.where;
-    });
+    std::string asked;
+    const auto answer = [&](char q) {
+      return [&, q] { return asked += q, c.truths.find(q) != std::string::npos; };
+    };
+    const PeriodicDecision run = DecidePeriodicRun(
+        c.enabled, c.autoExport, {answer('g'), answer('o'), answer('f'), answer('r')});
     EXPECT_EQ(run.work, c.work);
     EXPECT_EQ(run.reason ? std::string(run.reason) : std::string(), c.reason);
-    // With a switch off the game is not asked at all.
-    EXPECT_EQ(asked, c.enabled && c.autoExport ? 1 : 0);
+    EXPECT_EQ(asked, c.asked);
   }
+}
+
+TEST(ExportScheduleTest, SessionStartsAndFramesExportWithBothSwitchesOnWhenTheyCome) {
+  for (const bool enabled : {false, true}) {
+    for (const bool autoExport : {false, true}) {
+      EXPECT_EQ(SessionStartExports(enabled, autoExport), enabled && autoExport);
+      int asked = 0;
+      const bool frame = FrameMayExport(enabled, autoExport, [&] { return ++asked, true; });
+      EXPECT_EQ(frame, enabled && autoExport);
+      EXPECT_EQ(asked, frame ? 1 : 0);  // the game is asked only with both on
+    }
+  }
+  EXPECT_FALSE(FrameMayExport(true, true, [] { return false; }));
 }
 
 TEST(ExportScheduleTest, ThrottlesCountFromTheLastEventLetThrough) {

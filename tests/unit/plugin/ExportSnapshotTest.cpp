@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "sdk/model/GameEvents.h"
 #include "tests/support/PluginHarness.h"
 
 namespace {
@@ -22,8 +23,16 @@ class ExportSnapshotTest : public ::testing::Test {
   }
 
   void Export() { harness_.model().console().TypeIntoConsole({"tallyloom_export_mmr"}); }
-  std::int32_t Remembered(std::int32_t playlist) const {
-    return plugin_->Captures().remembered().at(playlist);
+  // What the plugin remembers for the playlist: the MMR before of a ranked
+  // match that ends now, while the service already reports another value.
+  std::string Remembered(int playlist) {
+    harness_.model().game().SetMmr(playlist, 4321.0f);
+    harness_.model().game().SetMatch({.playlist_id = playlist, .score_blue = 1, .winner = 0});
+    harness_.model().registrations().FireEvent(std::string(sdkhost::kMatchEnded.name));
+    const std::string history =
+        PluginHarness::ReadFile(harness_.ExportFolder() / "bakkesmod_match_history.jsonl");
+    const std::size_t at = history.rfind("\"mmr_before\":") + 13;
+    return history.substr(at, history.find(',', at) - at);
   }
   // The rows that only a written snapshot changes.
   void ExpectEarlierSuccessKept() const {
@@ -48,15 +57,16 @@ TEST_F(ExportSnapshotTest, AFailureStandsAndKeepsTheRowsButTheRatingsReadAreReme
   EXPECT_EQ(plugin_->Status().lastError, error);
   EXPECT_EQ(harness_.console(), std::vector<std::string>{"TallyLoom MMR error: " + error});
   ExpectEarlierSuccessKept();
-  EXPECT_EQ(Remembered(10), 1500);
 
-  // Without an account nothing is read, and the memory stays.
+  // Without an account nothing is read (the exporter's own tests), and the
+  // memory stays: the next match starts from the rating the failed export read.
   harness_.model().game().SetAccountText("0");
   harness_.model().game().SetMmr(10, 1600.0f);
   Export();
   EXPECT_EQ(plugin_->Status().lastError.rfind("Could not resolve", 0), 0u);
   ExpectEarlierSuccessKept();
-  EXPECT_EQ(Remembered(10), 1500);
+  harness_.model().game().SetAccountText("76561198012345678");
+  EXPECT_EQ(Remembered(10), "1500");
 }
 
 TEST_F(ExportSnapshotTest, SuccessSetsEveryRowAndEndsTheFailureThatStood) {
@@ -73,10 +83,10 @@ TEST_F(ExportSnapshotTest, SuccessSetsEveryRowAndEndsTheFailureThatStood) {
   EXPECT_EQ(rows.lastExportReason, "Manual export");
   EXPECT_EQ(rows.exportedPlaylists, 2);
   EXPECT_EQ(rows.statusMessage, "Manual test export exported 2 ranked playlists.");
-  EXPECT_EQ(Remembered(13), 1188);
   EXPECT_EQ(
       harness_.console(),
       std::vector<std::string>{"TallyLoom MMR: Manual test export exported 2 ranked playlists."});
+  EXPECT_EQ(Remembered(13), "1188");
 }
 
 }  // namespace
