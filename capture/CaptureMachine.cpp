@@ -21,9 +21,8 @@ CaptureStep CaptureMachine::Queue(const TallyLoomPendingMatchCapture& capture) {
   return step;
 }
 
-CaptureStep CaptureMachine::Advance(const std::string& matchKey,
-                                    const std::function<RatingReading(std::int32_t)>& read,
-                                    bool autoExport) {
+CaptureStep CaptureMachine::Advance(const std::string& matchKey, bool autoExport,
+                                    const std::function<RatingReading(std::int32_t)>& read) {
   auto it = pending_.find(matchKey);
   if (it == pending_.end()) return {};
   TallyLoomPendingMatchCapture& capture = it->second;

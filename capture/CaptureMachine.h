@@ -63,9 +63,8 @@ class CaptureMachine {
   // One timed reading for the capture of `matchKey`. `read` is called only
   // while that capture is pending; after it has ended the step is empty.
   // `autoExport` is the switch as it is now.
-  CaptureStep Advance(const std::string& matchKey,
-                      const std::function<RatingReading(std::int32_t playlistId)>& read,
-                      bool autoExport);
+  CaptureStep Advance(const std::string& matchKey, bool autoExport,
+                      const std::function<RatingReading(std::int32_t playlistId)>& read);
 
   // Ratings read from the service (by an export, or the timer's read during
   // an online match) replace what the memory holds for their playlists.

@@ -55,9 +55,9 @@ void TallyLoomMMR::HandleMatchEnded() {
 
 void TallyLoomMMR::AdvanceCapture(const std::string& matchKey) {
   SdkGameSource source(*gameWrapper);
-  CarryOut(captures_.Advance(
-      matchKey, [&](std::int32_t playlistId) { return ReadPlaylistRating(source, playlistId); },
-      IsAutoExportOn()));
+  CarryOut(captures_.Advance(matchKey, IsAutoExportOn(), [&](std::int32_t playlistId) {
+    return ReadPlaylistRating(source, playlistId);
+  }));
 }
 
 void TallyLoomMMR::CarryOut(const CaptureStep& step) {

@@ -56,13 +56,10 @@ Outcome Play(CaptureMachine& machine, const TallyLoomPendingMatchCapture& match,
     }
     // The first reading 7 s after the match's end, the others 2 s apart.
     EXPECT_EQ(step.readAgainIn, TimerDelay(next == 0 ? 7.0f : 2.0f));
-    step = machine.Advance(
-        match.matchKey,
-        [&](std::int32_t playlistId) {
-          EXPECT_EQ(playlistId, match.playlistId);
-          return readings[next++];
-        },
-        autoExport);
+    step = machine.Advance(match.matchKey, autoExport, [&](std::int32_t playlistId) {
+      EXPECT_EQ(playlistId, match.playlistId);
+      return readings[next++];
+    });
   }
   if (last) *last = step;
   EXPECT_EQ(next, readings.size()) << "readings left over";
@@ -154,8 +151,8 @@ TEST(CaptureMachineTest, WhatEachStepAsksThePluginToDo) {
   EXPECT_EQ(machine.pendingCount(), 1u);
 
   // An undecided reading: only the next timer.
-  const CaptureStep waiting = machine.Advance(
-      match.matchKey, [](std::int32_t) { return Read(1000, true); }, true);
+  const CaptureStep waiting =
+      machine.Advance(match.matchKey, true, [](std::int32_t) { return Read(1000, true); });
   EXPECT_FALSE(waiting.exportNow);
   EXPECT_FALSE(waiting.append);
   EXPECT_FALSE(waiting.finished);
@@ -202,18 +199,20 @@ TEST(CaptureMachineTest, WhatEachStepAsksThePluginToDo) {
 
 TEST(CaptureMachineTest, WhichMatchEndIsCapturedAndHow) {
   const TallyLoomAccount player{"epic", "42", ""};
-  MatchEndFacts facts{true, true, 2, true, player, 11, 3, 1, std::nullopt, 0};
+  MatchEndFacts facts{true, true, 3, true, player, 11, 3, 1, std::nullopt, 0};
   EXPECT_EQ(SkipOf(facts), std::nullopt);
-  // Each reason to skip, in the order the game is asked.
-  for (auto [skip, unset] : std::vector<std::pair<MatchEndSkip, void (*)(MatchEndFacts&)>>{
-           {MatchEndSkip::kNoMatch, [](MatchEndFacts& f) { f = {}; }},
-           {MatchEndSkip::kNotRanked, [](MatchEndFacts& f) { f.ranked = false; }},
-           {MatchEndSkip::kFewerThanTwoTeams, [](MatchEndFacts& f) { f.teams = 1; }},
-           {MatchEndSkip::kNoLocalPlayer, [](MatchEndFacts& f) { f.localPlayer = false; }},
-           {MatchEndSkip::kNoAccount, [](MatchEndFacts& f) { f.account.reset(); }}}) {
-    MatchEndFacts without = facts;
-    unset(without);
-    EXPECT_EQ(SkipOf(without), skip);
+  // Each reason to skip, taking the facts away from the last one asked back to
+  // the first: an earlier reason wins over a later one.
+  MatchEndFacts gone = facts;
+  const std::pair<void (*)(MatchEndFacts&), MatchEndSkip> reasons[] = {
+      {[](MatchEndFacts& f) { f.account.reset(); }, MatchEndSkip::kNoAccount},
+      {[](MatchEndFacts& f) { f.localPlayer = false; }, MatchEndSkip::kNoLocalPlayer},
+      {[](MatchEndFacts& f) { f.teams = 1; }, MatchEndSkip::kFewerThanTwoTeams},
+      {[](MatchEndFacts& f) { f.ranked = false; }, MatchEndSkip::kNotRanked},
+      {[](MatchEndFacts& f) { f.match = false; }, MatchEndSkip::kNoMatch}};
+  for (const auto& [takeAway, skip] : reasons) {
+    takeAway(gone);
+    EXPECT_EQ(SkipOf(gone), skip);
   }
   const TallyLoomPendingMatchCapture doubles = CaptureOf(facts, "2026-12-06T21:14:05");
   EXPECT_EQ(doubles.matchKey, "11:42:2026-12-06T21:14:05:3:1");
@@ -298,8 +297,8 @@ TEST(CaptureMachineTest, KeysThatComeTwiceAndReadingsForEndedCaptures) {
   machine.Queue(Match(std::nullopt, 4));
   EXPECT_EQ(machine.pendingCount(), 1u);
   const auto read1009 = [](std::int32_t) { return Read(1009); };
-  EXPECT_FALSE(machine.Advance(first.matchKey, read1009, true).finished);
-  const CaptureStep ended = machine.Advance(first.matchKey, read1009, true);
+  EXPECT_FALSE(machine.Advance(first.matchKey, true, read1009).finished);
+  const CaptureStep ended = machine.Advance(first.matchKey, true, read1009);
   ASSERT_TRUE(ended.finished);
   EXPECT_EQ(ended.append->state, TallyLoomDeltaState::Unknown);
   EXPECT_EQ(ended.append->capture.scoreBlue, 4);
@@ -307,13 +306,10 @@ TEST(CaptureMachineTest, KeysThatComeTwiceAndReadingsForEndedCaptures) {
   // The timer of an ended capture, or a stray one, reads nothing and does nothing.
   int reads = 0;
   for (const std::string& key : {first.matchKey, std::string("never queued")}) {
-    const CaptureStep nothing = machine.Advance(
-        key,
-        [&](std::int32_t) {
-          ++reads;
-          return Read(1);
-        },
-        true);
+    const CaptureStep nothing = machine.Advance(key, true, [&](std::int32_t) {
+      ++reads;
+      return Read(1);
+    });
     EXPECT_FALSE(nothing.append);
     EXPECT_FALSE(nothing.finished);
     EXPECT_FALSE(nothing.readAgainIn);

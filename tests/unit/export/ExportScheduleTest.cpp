@@ -41,7 +41,10 @@ TEST(ExportScheduleTest, WhatThePeriodicTimerDoesInEachPlace) {
     SCOPED_TRACE(c.place);
     std::string asked;
     const auto answer = [&](char q) {
-      return [&, q] { return asked += q, c.truths.find(q) != std::string::npos; };
+      return [&, q] {
+        asked += q;
+        return c.truths.find(q) != std::string::npos;
+      };
     };
     const PeriodicDecision run = DecidePeriodicRun(
         c.enabled, c.autoExport, {answer('g'), answer('o'), answer('f'), answer('r')});
@@ -56,7 +59,10 @@ TEST(ExportScheduleTest, SessionStartsAndFramesExportWithBothSwitchesOnWhenTheyC
     for (const bool autoExport : {false, true}) {
       EXPECT_EQ(SessionStartExports(enabled, autoExport), enabled && autoExport);
       int asked = 0;
-      const bool frame = FrameMayExport(enabled, autoExport, [&] { return ++asked, true; });
+      const bool frame = FrameMayExport(enabled, autoExport, [&] {
+        ++asked;
+        return true;
+      });
       EXPECT_EQ(frame, enabled && autoExport);
       EXPECT_EQ(asked, frame ? 1 : 0);  // the game is asked only with both on
     }
