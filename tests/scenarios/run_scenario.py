@@ -100,6 +100,10 @@ def emulator_evidence(run, profile, seconds):
     lines += ["  " + line for line in processes if "wine" in line.lower() and "ps -eo" not in line]
     with open("/proc/loadavg") as load:
         lines.append(f"load average: {load.read().strip()}")
+    log = os.environ.get("TALLYLOOM_WINE_SESSION_LOG")
+    if log and os.path.exists(log):
+        with open(log, "rb") as f:
+            lines.append(f"the Wine session's log ({log}), its end: {f.read()[-2000:]!r}")
     print("\n".join(["evidence of the run under Wine:", *lines]), file=sys.stderr)
 
 
@@ -168,6 +172,8 @@ def main():
         if args.emulator:
             command.insert(0, args.emulator)
         command += [os.path.basename(args.script)]
+        if args.emulator:  # so that a log that ends here shows the test got this far
+            print(f"running {' '.join(command)}", flush=True)
         started = time.monotonic()
         run = subprocess.run(command, cwd=os.path.dirname(os.path.abspath(args.script)),
                              stdin=subprocess.DEVNULL, capture_output=True, env=env, timeout=600)
