@@ -44,8 +44,9 @@ CaptureStep CaptureMachine::Advance(const std::string& matchKey, bool autoExport
       if (capture.mmrBefore && (*capture.mmrBefore != mmr || stable)) {
         return Finish(matchKey, TallyLoomDeltaState::Exact, mmr, autoExport);
       }
-      if (!capture.mmrBefore && stable)
+      if (!capture.mmrBefore && stable) {
         return Finish(matchKey, TallyLoomDeltaState::Unknown, mmr, autoExport);
+      }
     }
   }
 
